@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QColor>
+#include <QTextEdit>
+
+#include <optional>
+
+class QFont;
+
+// The editor behind Memo. Every position and length it speaks in counts a
+// line break as two characters (CR LF), as the stored page texts do.
+class RichEdit : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    struct CharRange
+    {
+        int start = 0; // lower position
+        int end = 0;   // upper position
+        int length() const { return end - start; }
+    };
+
+    enum FindFlag {
+        WholeWord = 2,
+        MatchCase = 4,
+    };
+    Q_DECLARE_FLAGS(FindFlags, FindFlag)
+
+    explicit RichEdit(QWidget *parent = nullptr);
+
+    // Whole text with CR LF line breaks, and its length in those terms.
+    QString text() const;
+    int textLength() const;
+    // Replaces everything in the default format; formatting and undo history are dropped.
+    void setText(const QString &text);
+
+    CharRange selection() const;
+    // Selects [start, end) and scrolls the caret into view; -1 as end means the end of the text.
+    void setSelection(int start, int end);
+    void selectAllText();
+
+    void cutSelection();
+    void copySelection();
+    void pasteClipboard();
+    void clearSelection(); // deletes the selection, clipboard untouched
+
+    // First match of what in [from, to) searching forward, or -1; to == -1 means the end.
+    int findText(const QString &what, int from, int to, FindFlags flags) const;
+
+    void setBackgroundColour(const QColor &colour);
+    // The default character format for the whole text; no colour means the automatic
+    // window-text colour.
+    void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(RichEdit::FindFlags)

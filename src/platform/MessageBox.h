@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// The one seam through which the program's message boxes are shown, so that
+// tests can answer them without a modal loop.
+namespace MessageBox {
+
+enum class Icon { None, Exclamation, Error, Information };
+
+enum Button {
+    NoButton = 0,
+    Ok = 1,
+    Cancel = 2,
+    Yes = 4,
+    No = 8,
+};
+using Buttons = int;
+
+struct Request
+{
+    QWidget *parent = nullptr;
+    QString text;
+    QString caption;
+    Icon icon = Icon::None;
+    Buttons buttons = Ok;
+    Button defaultButton = Ok;
+};
+
+// Shows the box modally and returns the button that closed it
+// (Cancel or No for Escape / the close box, whichever the box has, else Ok).
+Button show(const Request &request);
+
+using Handler = std::function<Button(const Request &)>;
+// Replaces the real boxes; an empty handler restores them. Returns the previous one.
+Handler setHandler(Handler handler);
+
+} // namespace MessageBox
