@@ -1,11 +1,20 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
+
+class QStyleOptionTab;
+class QStyleOptionTabWidgetFrame;
 
 // A tab strip with its tabs along the bottom edge, wrapping into as many rows as
 // needed. The rows keep their order: selecting a tab never moves a row. It holds
 // one page widget, laid out in the page area above the tabs.
+//
+// Row 0, holding tab 0, lies next to the page area; later rows follow below it, so
+// a newly added tab lands at the end of the bottom row.
 class TabStrip : public QWidget
 {
     Q_OBJECT
@@ -14,21 +23,27 @@ public:
     explicit TabStrip(QWidget *parent = nullptr);
 
     int count() const;
-    QString tabText(int index) const;
+    QString tabText(int index) const;   // the full caption, however it is drawn
     QStringList tabTexts() const;
     int addTab(const QString &text);    // appends; returns the new index
-    void removeTab(int index);
+    void removeTab(int index);          // out-of-range indexes are ignored
     void clear();
 
     int currentIndex() const;           // -1 when there are no tabs
-    void setCurrentIndex(int index);    // from code: raises no change signals
+    void setCurrentIndex(int index);    // from code: raises no change signals; out of range is ignored
 
-    int rowCount() const;
+    int rowCount() const;               // 0 when there are no tabs
     // The page area (client coordinates) above the tab rows.
     QRect displayRect() const;
 
+    // Client rectangle of a tab, empty for an index out of range.
+    QRect tabRect(int index) const;
+    // Index of the tab under a client point, or -1.
+    int tabAt(const QPoint &pos) const;
+
     // The widget shown in the page area, re-laid-out whenever the strip's size or row
-    // count changes; its top edge sits 2 pixels below the page area's.
+    // count changes; its top edge sits 2 pixels below the page area's. The strip
+    // becomes its parent; a widget replaced by another is hidden, not deleted.
     void setPageWidget(QWidget *widget);
     QWidget *pageWidget() const;
 
@@ -42,4 +57,48 @@ signals:
     // After the move.
     void currentChanged(int index);
     void rowCountChanged(int rows);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    struct Tab
+    {
+        QString text;
+        int textWidth = 0;      // advance of the caption in the current font
+        QSize hint;             // natural size, before clamping to the strip's width
+        QRect rect;
+        int row = 0;
+        mutable QString elided; // caption as last drawn into a narrower rect
+        mutable int elidedFor = -1;
+    };
+
+    void initTabOption(QStyleOptionTab *option, int index) const;
+    void initFrameOption(QStyleOptionTabWidgetFrame *option) const;
+    void measure(Tab &tab) const;
+    void remeasureAll();
+    int placeTabs(int rowWidth, QList<QRect> *rects, QList<int> *rows) const;
+    void relayout();
+    void layoutPage();
+    void updateRowHeight();
+    int frameWidth() const;
+    int baseOverlap() const;
+    QRect paneRect() const;
+    QString drawnText(int index) const;
+    bool isElided(int index) const;
+    void selectByUser(int index);
+    void setHovered(int index);
+
+    QList<Tab> m_tabs;
+    int m_current = -1;
+    int m_rows = 0;
+    int m_tabAreaTop = 0;
+    int m_hovered = -1;
+    int m_rowHeight = 0;
+    QPointer<QWidget> m_page;
 };
