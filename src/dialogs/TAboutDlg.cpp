@@ -1,0 +1,157 @@
+#include "dialogs/TAboutDlg.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QSvgRenderer>
+
+#include <algorithm>
+
+// The resources live in the static library; make sure they are linked and registered.
+static void initResources()
+{
+    Q_INIT_RESOURCE(pinnote);
+}
+
+namespace {
+
+const char *const CaptionText = "About";
+const char *const CopyrightText = "Copyright (c) 2026 Brindle Software";
+const char *const ContactHeadingText = "Contact us:";
+const char *const WebText = "Web: https://www.example.com/pinnote";
+const char *const MailText = "Mail: pinnote@example.com";
+const char *const OKText = "OK";
+const char *const FontFace = "MS Sans Serif";
+const char *const IconResource = ":/icons/pinnote.svg";
+
+// The layout is drawn at 120 pixels per inch.
+constexpr int DesignPpi = 120;
+constexpr int FontPixels = 14;
+constexpr int ClientWidth = 363;
+constexpr int ClientHeight = 244;
+
+struct Box
+{
+    int left, top, width, height;
+};
+
+constexpr Box ImageBox{16, 24, 32, 32};
+constexpr Box TitleBox{72, 16, 273, 20};
+constexpr Box VersionBox{72, 40, 273, 20};
+constexpr Box CopyrightBox{72, 64, 273, 20};
+constexpr Box ContactHeadingBox{72, 104, 273, 25};
+constexpr Box WebBox{88, 128, 257, 25};
+constexpr Box MailBox{88, 152, 265, 25};
+constexpr Box OKBox{256, 198, 88, 30};
+
+int screenPpi()
+{
+    static const int ppi = [] {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        return screen ? qRound(screen->logicalDotsPerInchY()) : DesignPpi;
+    }();
+    return ppi;
+}
+
+int scaled(int designValue)
+{
+    return qRound(double(designValue) * screenPpi() / DesignPpi);
+}
+
+QRect scaled(const Box &box)
+{
+    return QRect(scaled(box.left), scaled(box.top), scaled(box.width), scaled(box.height));
+}
+
+QPixmap programIcon(const QSize &size, qreal pixelRatio)
+{
+    QPixmap pixmap(size * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(QString::fromLatin1(IconResource));
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+} // namespace
+
+TAboutDlg::TAboutDlg(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    initResources();
+    setWindowTitle(QString::fromLatin1(CaptionText));
+    QFont dialogFont(QString::fromLatin1(FontFace));
+    dialogFont.setPixelSize(scaled(FontPixels));
+    setFont(dialogFont);
+    setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
+    createControls();
+}
+
+void TAboutDlg::createControls()
+{
+    const auto label = [this](const char *name, const Box &box, const QString &text) {
+        auto *control = new QLabel(text, this);
+        control->setObjectName(QString::fromLatin1(name));
+        control->setTextFormat(Qt::PlainText);
+        control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        control->setGeometry(scaled(box));
+        return control;
+    };
+
+    Image1 = label("Image1", ImageBox, QString());
+    Image1->setPixmap(programIcon(Image1->size(), devicePixelRatioF()));
+    Title = label("Title", TitleBox, QString());
+    Version = label("Version", VersionBox, QString());
+    StaticText1 = label("StaticText1", CopyrightBox, QString::fromLatin1(CopyrightText));
+    StaticText2 = label("StaticText2", ContactHeadingBox, QString::fromLatin1(ContactHeadingText));
+    StaticText3 = label("StaticText3", WebBox, QString::fromLatin1(WebText));
+    StaticText4 = label("StaticText4", MailBox, QString::fromLatin1(MailText));
+
+    OKBtn = new QPushButton(QString::fromLatin1(OKText), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setGeometry(scaled(OKBox));
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    OKBtn->setFocus();
+}
+
+void TAboutDlg::setTexts(const QString &title, const QString &version)
+{
+    Title->setText(title);
+    Version->setText(version);
+}
+
+void TAboutDlg::keyPressEvent(QKeyEvent *event)
+{
+    // There is no cancel button, so Escape has nothing to press.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TAboutDlg::setVisible(bool visible)
+{
+    if (visible && !placed) {
+        centreOnScreen();
+        placed = true;
+    }
+    QDialog::setVisible(visible);
+}
+
+void TAboutDlg::centreOnScreen()
+{
+    const QScreen *target = screen();
+    if (!target)
+        return;
+    const QRect area = target->geometry();
+    const QSize frame = frameGeometry().size();
+    move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
+         area.top() + std::max(0, (area.height() - frame.height()) / 2));
+}
