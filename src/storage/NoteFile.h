@@ -13,6 +13,11 @@ class NoteFile
 {
 public:
     static constexpr char FileName[] = "Pinnote.set";
+    static constexpr char NoteFileMagic[] = "TKW-Pinnote";
+    static constexpr int NoteFileVersion = 1;
+    static constexpr int StreamBufferSize = 1024;
+    // Names go through a 4096-byte buffer with its terminator on the way out.
+    static constexpr int MaxNameBytes = 4095;
 
     // The path is taken as it is; callers fix it once (absolute) at start-up.
     explicit NoteFile(QString path);
@@ -20,14 +25,19 @@ public:
     const QString &path() const { return m_path; }
 
     // The pages in the file, in order (possibly none), or nullopt when there is no file.
-    // Throws an Exception subclass for every other failure, the file left untouched.
+    // Throws an Exception subclass for every other failure, the file left untouched:
+    // EFOpenError when the file exists but cannot be read or another process holds it,
+    // and read()'s errors for its contents.
     std::optional<NotePages> load() const;
 
     // Replaces the file atomically; on any failure throws and the previous file stays whole.
+    // EFCreateError when the file cannot be created (read-only file, a directory, no
+    // directory, held by another process) or put in place; EWriteError when writing fails.
     void save(const NotePages &pages) const;
 
     // The value stream itself, over any device. read() throws on malformed data,
     // write() throws EWriteError when the device takes fewer bytes than it is given.
+    // Names are written as at most MaxNameBytes bytes, ending on a whole character.
     static NotePages read(QIODevice &device);
     static void write(QIODevice &device, const NotePages &pages);
 

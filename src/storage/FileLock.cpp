@@ -1,0 +1,61 @@
+#include "storage/FileLock.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+constexpr std::chrono::milliseconds PollInterval{25};
+}
+
+FileLock::~FileLock()
+{
+    release();
+}
+
+FileLock::Result FileLock::acquire(const QString &path, std::chrono::milliseconds wait)
+{
+    release();
+    m_error = 0;
+    const QByteArray native = QFile::encodeName(path);
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = errno;
+        return Result::Unavailable;
+    }
+
+    const QDeadlineTimer deadline(wait);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            m_fd = fd;
+            return Result::Locked;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_error = errno;
+            ::close(fd);
+            return Result::Unavailable;
+        }
+        if (deadline.hasExpired()) {
+            ::close(fd);
+            return Result::Busy;
+        }
+        std::this_thread::sleep_for(qMin(PollInterval, std::chrono::milliseconds(deadline.remainingTime())));
+    }
+}
+
+void FileLock::release()
+{
+    if (m_fd < 0)
+        return;
+    // Closing the only descriptor of this open file drops the lock.
+    ::close(m_fd);
+    m_fd = -1;
+}

@@ -1,0 +1,189 @@
+#include "storage/NoteFile.h"
+
+#include "platform/Exceptions.h"
+#include "platform/TextEncoding.h"
+#include "storage/FileLock.h"
+#include "storage/TReader.h"
+#include "storage/TWriter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const char IncorrectFileType[] = "Incorrect file type";
+const char IncorrectFileVersion[] = "Incorrect file version";
+const char StreamWriteError[] = "Stream write error";
+
+constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr mode_t PermissionBits = 07777;
+
+bool isMissing(int error)
+{
+    // ENOTDIR: a part of the path is a file, so the data file cannot exist either.
+    return error == ENOENT || error == ENOTDIR;
+}
+
+int openForReading(const QByteArray &path)
+{
+    int fd;
+    do {
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int syncDescriptor(int fd)
+{
+    int result;
+    do {
+        result = ::fdatasync(fd);
+    } while (result < 0 && errno == EINTR);
+    // EINVAL: the file system has nothing to sync to.
+    return (result < 0 && errno != EINVAL) ? -1 : 0;
+}
+
+// The directory carries the lock, not the data file: every save puts a new inode in place of
+// the file, so a lock on the file itself would not be seen by whoever opens it next.
+QString lockPathFor(const QString &path)
+{
+    return QFileInfo(path).path();
+}
+} // namespace
+
+NoteFile::NoteFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+NotePages NoteFile::read(QIODevice &device)
+{
+    TReader reader(&device, StreamBufferSize);
+    if (reader.GetString() != QByteArrayView(NoteFileMagic))
+        throw Exception(QString::fromLatin1(IncorrectFileType));
+    if (reader.GetInteger() != NoteFileVersion)
+        throw Exception(QString::fromLatin1(IncorrectFileVersion));
+    reader.ExpectListStart();
+
+    NotePages pages;
+    while (!reader.AtListEnd()) {
+        NotePage page;
+        page.name = TextEncoding::decode(reader.GetString());
+        page.text = TextEncoding::decode(reader.GetString());
+        pages.append(std::move(page));
+    }
+    reader.ExpectListEnd();
+    return pages;
+}
+
+void NoteFile::write(QIODevice &device, const NotePages &pages)
+{
+    TWriter writer(&device, StreamBufferSize);
+    writer.PutString(QByteArrayView(NoteFileMagic));
+    writer.PutInteger(NoteFileVersion);
+    writer.PutListStart();
+    for (const NotePage &page : pages) {
+        writer.PutString(TextEncoding::encodePrefix(page.name, MaxNameBytes));
+        writer.PutString(TextEncoding::encode(page.text));
+    }
+    writer.PutListEnd();
+    writer.FlushBuffer();
+}
+
+std::optional<NotePages> NoteFile::load() const
+{
+    const QByteArray nativePath = QFile::encodeName(m_path);
+
+    FileLock directoryLock;
+    switch (directoryLock.acquire(lockPathFor(m_path))) {
+    case FileLock::Result::Locked:
+        break;
+    case FileLock::Result::Busy:
+        throw EFOpenError(m_path);
+    case FileLock::Result::Unavailable:
+        if (isMissing(directoryLock.error()))
+            return std::nullopt;
+        // An unreadable directory can still hold a readable file: lock the file itself then.
+        break;
+    }
+
+    FileLock fileLock;
+    if (!directoryLock.isLocked()) {
+        switch (fileLock.acquire(m_path)) {
+        case FileLock::Result::Locked:
+            break;
+        case FileLock::Result::Busy:
+            throw EFOpenError(m_path);
+        case FileLock::Result::Unavailable:
+            if (isMissing(fileLock.error()))
+                return std::nullopt;
+            throw EFOpenError(m_path);
+        }
+    }
+
+    const int fd = openForReading(nativePath);
+    if (fd < 0) {
+        if (isMissing(errno))
+            return std::nullopt;
+        throw EFOpenError(m_path);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw EFOpenError(m_path);
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        throw EFOpenError(m_path);
+
+    return read(file);
+}
+
+void NoteFile::save(const NotePages &pages) const
+{
+    const QByteArray nativePath = QFile::encodeName(m_path);
+
+    FileLock directoryLock;
+    if (directoryLock.acquire(lockPathFor(m_path)) != FileLock::Result::Locked)
+        throw EFCreateError(m_path);
+
+    // QSaveFile asks access(), which always says yes to root; the write bits are ours to honour.
+    struct stat existing;
+    const bool exists = ::stat(nativePath.constData(), &existing) == 0;
+    if (exists) {
+        if (!S_ISREG(existing.st_mode) || (existing.st_mode & AnyWriteBit) == 0)
+            throw EFCreateError(m_path);
+    } else if (errno != ENOENT) {
+        throw EFCreateError(m_path);
+    }
+
+    QSaveFile file(m_path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFCreateError(m_path);
+
+    if (exists) {
+        // QSaveFile copies only the rwx bits it can express; keep the mode, and the owner where allowed.
+        if (::fchmod(file.handle(), existing.st_mode & PermissionBits) != 0)
+            throw EFCreateError(m_path);
+        // Refused for other users' files unless we are root; then the new file is simply ours.
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
+            [[maybe_unused]] const int owned = ::fchown(file.handle(), existing.st_uid, existing.st_gid);
+    }
+
+    write(file, pages);
+
+    // QSaveFile syncs before the rename too, but ignores a failure there.
+    if (!file.flush() || syncDescriptor(file.handle()) != 0)
+        throw EWriteError(QString::fromLatin1(StreamWriteError));
+    if (!file.commit())
+        throw EFCreateError(m_path);
+
+    // Makes the rename itself durable; the new file is in place whatever this answers.
+    ::fsync(directoryLock.handle());
+}
