@@ -1,0 +1,208 @@
+#pragma once
+
+#include "platform/TColor.h"
+#include "storage/NoteFile.h"
+
+#include <QHash>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QKeyEvent;
+class QMenu;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class RichEdit;
+class TabStrip;
+class TAboutDlg;
+class TFindDlg;
+class TFont;
+
+// The main window: one editor showing one page of the pad at a time.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr char FullName[] = "Brindle Pinnote";
+    static constexpr char VersionText[] = "V2.0";
+
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // False when the note file could not be loaded; the window must then not be shown.
+    bool notesLoaded() const { return m_notesLoaded; }
+
+    // Called at start-up after the window exists, as the dialogs live as long as it does.
+    void createDialogs();
+
+    // The pad as it stands, the page on show taken from the editor.
+    NotePages pages() const;
+    int pageCount() const;
+
+    // Saves settings and notes without asking anything: the desktop session or the
+    // process is ending.
+    void saveForSessionEnd();
+
+    // The current hint shown in status panel 0.
+    QString hint() const { return m_hint; }
+
+    // Components, named after their role.
+    RichEdit *Memo = nullptr;
+    TabStrip *TabControl = nullptr;
+    QToolBar *ToolBar = nullptr;
+    QStatusBar *StatusBar = nullptr;
+    QTimer *ToolbarTimer = nullptr;
+
+    // State fields.
+    bool OnTop = true;
+    bool StatusOn = true;
+    bool ToolbarOn = true;
+    TColor MemoColour = clYellow;
+    bool SearchActive = false;
+    int SearchOptions = 0;
+    QString SearchText;
+
+    // Menu items.
+    QMenu *FileMenuItem = nullptr;
+    QAction *FileSaveMenuItem = nullptr;
+    QMenu *FileExportMenuItem = nullptr;
+    QAction *ExportTextMenuItem = nullptr;
+    QAction *ExportRTFMenuTiem = nullptr;
+    QAction *FilePrintMenuItem = nullptr;
+    QAction *PrinterSetup1 = nullptr;
+    QAction *FileExitMenuItem = nullptr;
+    QMenu *SearchMenuItem = nullptr;
+    QAction *SearchFindMenuItem = nullptr;
+    QAction *SearchFindagainMenuItem = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *EditCutMenuItem = nullptr;
+    QAction *EditCopyMenuItem = nullptr;
+    QAction *EditPasteMenuItem = nullptr;
+    QAction *EditDeleteMenuItem = nullptr;
+    QAction *EditSelectAllMenuItem = nullptr;
+    QMenu *View1 = nullptr;
+    QAction *ViewOnTopMenuItem = nullptr;
+    QAction *ViewColourMenuItem = nullptr;
+    QAction *ViewFontMenuItem = nullptr;
+    QAction *ViewToolbarMenuItem = nullptr;
+    QAction *ViewStatusMenuItem = nullptr;
+    QMenu *PagesMenuItem = nullptr;
+    QAction *PagesAddMemoMenuItem = nullptr;
+    QAction *PagesRemoveMenuItem = nullptr;
+    QAction *PagesPropertiesMenuItem = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *Contents1 = nullptr;
+    QAction *AboutMenuItem = nullptr;
+
+    // Toolbar buttons (their actions; the buttons are ToolBar->widgetForAction()).
+    QAction *SaveButton = nullptr;
+    QAction *CutButton = nullptr;
+    QAction *CopyButton = nullptr;
+    QAction *PasteButton = nullptr;
+    QAction *AddMemoButton = nullptr;
+    QAction *RemoveButton = nullptr;
+    QAction *PrintButton = nullptr;
+    QAction *AboutButton = nullptr;
+
+    TAboutDlg *AboutDlg = nullptr;
+    TFindDlg *FindDlg = nullptr;
+
+public slots:
+    void UpdateMenuItems();
+    void UpdateToolbarItems();
+
+    void FileSaveMenuItemClick();
+    void FileExitMenuItemClick();
+    void ExportTextMenuItemClick();
+    void ExportRTFMenuTiemClick();
+    void FilePrintMenuItemClick();
+    void PrinterSetup1Click();
+    void SearchFindMenuItemClick();
+    void SearchFindagainMenuItemClick();
+    void EditCutMenuItemClick();
+    void EditCopyMenuItemClick();
+    void EditPasteMenuItemClick();
+    void EditDeleteMenuItemClick();
+    void EditSelectAllMenuItemClick();
+    void ViewOnTopMenuItemClick();
+    void ViewColourMenuItemClick();
+    void ViewFontMenuItemClick();
+    void ViewToolbarMenuItemClick();
+    void ViewStatusMenuItemClick();
+    void PagesAddMemoMenuItemClick();
+    void PagesRemoveMenuItemClick();
+    void Contents1Click();
+    void AboutMenuItemClick();
+
+    void TabControlChanging(bool *allowChange);
+    void TabControlChange();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum class CloseAction { None, Free };
+
+    // Construction, read top to bottom.
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createCentralArea();
+    void createTimer();
+
+    void FormCreate();
+    CloseAction FormClose();
+
+    // Hint line.
+    void setHint(const QString &hint);
+    void DisplayHint();
+    void updateHintFromWidget(QWidget *widget);
+    void scheduleHintUpdate();
+
+    // Menu shortcuts.
+    QAction *addMenuAction(QMenu *menu, const char *name, const char *caption, const char *hint,
+                           const QKeySequence &shortcut, void (TMainForm::*handler)());
+    bool handleShortcut(QKeyEvent *event);
+    QAction *actionForKey(const QKeyEvent *event) const;
+
+    // Pages.
+    bool LoadNotes();
+    bool SaveNotes();
+    void showPage(int index);
+    void bringPageToFront(int index);
+    int findPage(const QString &name) const;
+
+    // Settings and view.
+    void readSettings();
+    void writeSettings();
+    void applyStayOnTop();
+    void applyEditorFont(const TFont &font);
+    bool clipboardHasText() const;
+    QRect storedGeometry() const;
+
+    // Runs a command; what it throws goes to the error box.
+    template<typename F>
+    void runCommand(F &&command);
+
+    QLabel *m_hintPanel = nullptr;
+    QLabel *m_memoPanel = nullptr;
+    QString m_hint;
+    QPointer<QWidget> m_hovered;
+    bool m_hintUpdatePending = false;
+    QHash<QKeySequence, QAction *> m_shortcuts;
+    QStringList m_pageTexts;
+    NoteFile m_noteFile;
+    bool m_notesLoaded = false;
+    bool m_closeAllowed = false;
+    int m_screenPpi = 96;
+};

@@ -1,0 +1,54 @@
+// Commands on the text of the page on show.
+
+#include "app/Main.h"
+
+#include "editor/RichEdit.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+bool TMainForm::clipboardHasText() const
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText();
+}
+
+void TMainForm::EditCutMenuItemClick()
+{
+    if (Memo->selection().length() > 0)
+        Memo->cutSelection();
+}
+
+void TMainForm::EditCopyMenuItemClick()
+{
+    if (Memo->selection().length() > 0)
+        Memo->copySelection();
+}
+
+void TMainForm::EditPasteMenuItemClick()
+{
+    if (clipboardHasText())
+        Memo->pasteClipboard();
+}
+
+void TMainForm::EditDeleteMenuItemClick()
+{
+    if (Memo->selection().length() > 0)
+        Memo->clearSelection();
+}
+
+void TMainForm::EditSelectAllMenuItemClick()
+{
+    Memo->selectAllText();
+}
+
+// Find, export and print arrive with their own dialogs; until then the commands
+// are there and do nothing.
+void TMainForm::SearchFindMenuItemClick() {}
+void TMainForm::SearchFindagainMenuItemClick() {}
+void TMainForm::ExportTextMenuItemClick() {}
+void TMainForm::ExportRTFMenuTiemClick() {}
+void TMainForm::FilePrintMenuItemClick() {}
+void TMainForm::PrinterSetup1Click() {}
+void TMainForm::Contents1Click() {}
