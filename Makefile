@@ -1,0 +1,49 @@
+# make run  - build Pinnote and start it
+# make test - build Pinnote and run every test
+# Both install the Debian packages they need first, when any is missing.
+
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+PACKAGES := cmake ninja-build g++ make pkg-config \
+	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins \
+	libbenchmark-dev fonts-dejavu-core \
+	xvfb xauth xdotool x11-utils openbox
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:$$missing"; \
+		$(SUDO) apt-get update && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
+		cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); \
+	fi
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/pinnote
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+clean:
+	rm -rf $(BUILD_DIR)
