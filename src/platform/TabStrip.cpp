@@ -109,11 +109,13 @@ void TabStrip::setCurrentIndex(int index)
 
 int TabStrip::rowCount() const
 {
+    ensureLayout();
     return m_rows;
 }
 
 QRect TabStrip::displayRect() const
 {
+    ensureLayout();
     const int fw = frameWidth();
     QRect r = paneRect().adjusted(fw, fw, -fw, -fw);
     if (r.width() < 0)
@@ -125,11 +127,13 @@ QRect TabStrip::displayRect() const
 
 QRect TabStrip::tabRect(int index) const
 {
+    ensureLayout();
     return index >= 0 && index < count() ? m_tabs[index].rect : QRect();
 }
 
 int TabStrip::tabAt(const QPoint &pos) const
 {
+    ensureLayout();
     for (int i = 0; i < count(); ++i) {
         if (m_tabs[i].rect.contains(pos))
             return i;
@@ -200,6 +204,7 @@ bool TabStrip::event(QEvent *event)
 
 void TabStrip::paintEvent(QPaintEvent *)
 {
+    ensureLayout();
     QStylePainter painter(this);
 
     QStyleOptionTabWidgetFrame frame;
@@ -392,6 +397,7 @@ void TabStrip::relayout()
         m_tabs[i].rect = rects[i].translated(0, m_tabAreaTop);
         m_tabs[i].row = rows[i];
     }
+    m_layoutSize = size();
     const bool rowsChanged = rowCount != m_rows;
     m_rows = rowCount;
     layoutPage();
@@ -400,6 +406,13 @@ void TabStrip::relayout()
         updateGeometry();
         emit rowCountChanged(m_rows);
     }
+}
+
+// A hidden widget gets its resize event only when shown; answer for its size now.
+void TabStrip::ensureLayout() const
+{
+    if (size() != m_layoutSize)
+        const_cast<TabStrip *>(this)->relayout();
 }
 
 void TabStrip::layoutPage()

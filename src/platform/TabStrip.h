@@ -84,6 +84,7 @@ private:
     void remeasureAll();
     int placeTabs(int rowWidth, QList<QRect> *rects, QList<int> *rows) const;
     void relayout();
+    void ensureLayout() const;
     void layoutPage();
     void updateRowHeight();
     int frameWidth() const;
@@ -100,5 +101,6 @@ private:
     int m_tabAreaTop = 0;
     int m_hovered = -1;
     int m_rowHeight = 0;
+    QSize m_layoutSize;     // the size the rows were last placed for
     QPointer<QWidget> m_page;
 };
