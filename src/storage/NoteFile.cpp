@@ -47,18 +47,18 @@ int syncDescriptor(int fd)
     // EINVAL: the file system has nothing to sync to.
     return (result < 0 && errno != EINVAL) ? -1 : 0;
 }
-
-// The directory carries the lock, not the data file: every save puts a new inode in place of
-// the file, so a lock on the file itself would not be seen by whoever opens it next.
-QString lockPathFor(const QString &path)
-{
-    return QFileInfo(path).path();
-}
 } // namespace
 
 NoteFile::NoteFile(QString path)
     : m_path(std::move(path))
 {
+}
+
+// The directory carries the lock, not the data file: every save puts a new inode in place of
+// the file, so a lock on the file itself would not be seen by whoever opens it next.
+QString NoteFile::lockPath() const
+{
+    return QFileInfo(m_path).path();
 }
 
 NotePages NoteFile::read(QIODevice &device)
@@ -100,7 +100,7 @@ std::optional<NotePages> NoteFile::load() const
     const QByteArray nativePath = QFile::encodeName(m_path);
 
     FileLock directoryLock;
-    switch (directoryLock.acquire(lockPathFor(m_path))) {
+    switch (directoryLock.acquire(lockPath())) {
     case FileLock::Result::Locked:
         break;
     case FileLock::Result::Busy:
@@ -149,7 +149,7 @@ void NoteFile::save(const NotePages &pages) const
     const QByteArray nativePath = QFile::encodeName(m_path);
 
     FileLock directoryLock;
-    if (directoryLock.acquire(lockPathFor(m_path)) != FileLock::Result::Locked)
+    if (directoryLock.acquire(lockPath()) != FileLock::Result::Locked)
         throw EFCreateError(m_path);
 
     // QSaveFile asks access(), which always says yes to root; the write bits are ours to honour.

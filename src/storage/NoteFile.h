@@ -24,6 +24,9 @@ public:
 
     const QString &path() const { return m_path; }
 
+    // What load() and save() lock: the file's directory (a save replaces the file itself).
+    QString lockPath() const;
+
     // The pages in the file, in order (possibly none), or nullopt when there is no file.
     // Throws an Exception subclass for every other failure, the file left untouched:
     // EFOpenError when the file exists but cannot be read or another process holds it,
