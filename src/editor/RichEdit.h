@@ -52,6 +52,25 @@ public:
     // The default character format for the whole text; no colour means the automatic
     // window-text colour.
     void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
+
+    // Conversions between CR LF positions and QTextDocument positions, for code that
+    // works on document() directly (printing, RTF). Out-of-range input is clamped; a
+    // CR LF position inside a line break maps to the end of the line before it.
+    int toDocumentPosition(int crlfPosition) const;
+    int toCrlfPosition(int documentPosition) const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    void applyPalette();
+    void stripCharacterFonts();
+    void splitLineSeparators(int from, int to);
+
+    QColor m_background;
+    std::optional<QColor> m_textColour;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(RichEdit::FindFlags)

@@ -1,0 +1,287 @@
+#include "editor/RichEdit.h"
+
+#include "text/CrlfPositions.h"
+
+#include <QFont>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QList>
+#include <QPalette>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Character properties that make up the editor font: face, size, styles, pitch, colour.
+constexpr QTextFormat::Property FontProperties[] = {
+    QTextFormat::FontFamilies,    QTextFormat::FontStyleName, QTextFormat::FontPointSize,
+    QTextFormat::FontPixelSize,   QTextFormat::FontSizeAdjustment, QTextFormat::FontWeight,
+    QTextFormat::FontItalic,      QTextFormat::FontUnderline, QTextFormat::TextUnderlineStyle,
+    QTextFormat::FontStrikeOut,   QTextFormat::FontFixedPitch, QTextFormat::FontStyleHint,
+    QTextFormat::ForegroundBrush,
+};
+
+bool stripFont(QTextCharFormat &format)
+{
+    bool changed = false;
+    for (const QTextFormat::Property property : FontProperties) {
+        if (format.hasProperty(property)) {
+            format.clearProperty(property);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+} // namespace
+
+RichEdit::RichEdit(QWidget *parent)
+    : QTextEdit(parent)
+{
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setAcceptRichText(true);
+    applyPalette();
+}
+
+// Uses the raw text rather than toPlainText(), which turns no-break spaces into plain
+// ones: a page keeps its no-break spaces through being shown. Lengths agree either way.
+QString RichEdit::text() const
+{
+    return CrlfPositions::textFromRaw(document()->toRawText());
+}
+
+int RichEdit::textLength() const
+{
+    const QTextDocument *doc = document();
+    // characterCount() includes the terminator of the last block.
+    return doc->characterCount() - 1 + doc->blockCount() - 1;
+}
+
+void RichEdit::setText(const QString &text)
+{
+    QString content = text;
+    if (content.contains(QChar::LineSeparator))
+        content.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
+    // setPlainText() formats the new text like the character at the caret; start
+    // from an empty document whose insertion format is the default one.
+    clear();
+    setCurrentCharFormat(QTextCharFormat());
+    setPlainText(content);
+    document()->clearUndoRedoStacks();
+}
+
+int RichEdit::toCrlfPosition(int documentPosition) const
+{
+    const QTextDocument *doc = document();
+    const int position = std::clamp(documentPosition, 0, doc->characterCount() - 1);
+    return CrlfPositions::fromDocument(position, doc->findBlock(position).blockNumber());
+}
+
+int RichEdit::toDocumentPosition(int crlfPosition) const
+{
+    const QTextDocument *doc = document();
+    return CrlfPositions::toDocument(
+        crlfPosition, doc->blockCount(),
+        [doc](int n) { return doc->findBlockByNumber(n).position(); },
+        doc->characterCount() - 1);
+}
+
+RichEdit::CharRange RichEdit::selection() const
+{
+    const QTextCursor cursor = textCursor();
+    return {toCrlfPosition(cursor.selectionStart()), toCrlfPosition(cursor.selectionEnd())};
+}
+
+void RichEdit::setSelection(int start, int end)
+{
+    const int length = textLength();
+    const int anchor = toDocumentPosition(std::clamp(start, 0, length));
+    const int position = toDocumentPosition(end < 0 ? length : std::min(end, length));
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void RichEdit::selectAllText()
+{
+    selectAll();
+}
+
+void RichEdit::cutSelection()
+{
+    cut();
+}
+
+void RichEdit::copySelection()
+{
+    copy();
+}
+
+void RichEdit::pasteClipboard()
+{
+    paste();
+}
+
+void RichEdit::clearSelection()
+{
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection())
+        return;
+    cursor.removeSelectedText();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+int RichEdit::findText(const QString &what, int from, int to, FindFlags flags) const
+{
+    return CrlfPositions::find(text(), what, from, to, flags.testFlag(WholeWord),
+                               flags.testFlag(MatchCase));
+}
+
+void RichEdit::setBackgroundColour(const QColor &colour)
+{
+    m_background = colour;
+    applyPalette();
+}
+
+void RichEdit::setDefaultFont(const QFont &font, const std::optional<QColor> &colour)
+{
+    m_textColour = colour;
+    applyPalette();
+    // The document's default font follows the widget font; characters carry no font
+    // of their own unless pasted rich text brought one.
+    setFont(font);
+    stripCharacterFonts();
+    QTextCharFormat insertion = currentCharFormat();
+    if (stripFont(insertion))
+        setCurrentCharFormat(insertion);
+}
+
+// Only the roles set here are fixed; the others, the text colour among them when it
+// is automatic, keep following the parent's and the application's palette.
+void RichEdit::applyPalette()
+{
+    QPalette palette;
+    if (m_background.isValid())
+        palette.setColor(QPalette::Base, m_background);
+    if (m_textColour)
+        palette.setColor(QPalette::Text, *m_textColour);
+    // Without the focus the selection is not drawn: an empty highlight paints no
+    // background and leaves the text in its own colours.
+    palette.setBrush(QPalette::Inactive, QPalette::Highlight, QBrush());
+    palette.setBrush(QPalette::Inactive, QPalette::HighlightedText, QBrush());
+    setPalette(palette);
+}
+
+void RichEdit::stripCharacterFonts()
+{
+    struct Change
+    {
+        int position;
+        int length;
+        QTextCharFormat format;
+    };
+    QList<Change> fragments;
+    QList<std::pair<int, QTextCharFormat>> blocks;
+    QTextDocument *doc = document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        QTextCharFormat blockFormat = block.charFormat();
+        if (stripFont(blockFormat))
+            blocks.append({block.position(), blockFormat});
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            if (stripFont(format))
+                fragments.append({fragment.position(), fragment.length(), format});
+        }
+    }
+    if (fragments.isEmpty() && blocks.isEmpty())
+        return;
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (const auto &[position, format] : std::as_const(blocks)) {
+        cursor.setPosition(position);
+        cursor.setBlockCharFormat(format);
+    }
+    for (const Change &change : std::as_const(fragments)) {
+        cursor.setPosition(change.position);
+        cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(change.format);
+    }
+    cursor.endEditBlock();
+}
+
+// A line separator would be a line break inside a block, which the position
+// arithmetic does not count; every line break is made a block break instead.
+void RichEdit::splitLineSeparators(int from, int to)
+{
+    QTextDocument *doc = document();
+    QList<int> separators;
+    for (QTextBlock block = doc->findBlock(from); block.isValid() && block.position() <= to;
+         block = block.next()) {
+        const QString blockText = block.text();
+        const int base = block.position();
+        for (qsizetype i = blockText.indexOf(QChar::LineSeparator); i >= 0;
+             i = blockText.indexOf(QChar::LineSeparator, i + 1)) {
+            const int position = base + int(i);
+            if (position >= from && position < to)
+                separators.append(position);
+        }
+    }
+    if (separators.isEmpty())
+        return;
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    // Back to front, although one character replaces one and positions hold anyway.
+    for (auto it = separators.crbegin(); it != separators.crend(); ++it) {
+        cursor.setPosition(*it);
+        cursor.setPosition(*it + 1, QTextCursor::KeepAnchor);
+        cursor.insertText(QString(QChar::ParagraphSeparator));
+    }
+    cursor.endEditBlock();
+}
+
+void RichEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::InsertLineSeparator)) {
+        QKeyEvent paragraph(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                            event->text(), event->isAutoRepeat(), ushort(event->count()));
+        QTextEdit::keyPressEvent(&paragraph);
+        event->setAccepted(paragraph.isAccepted());
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void RichEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!event->commitString().contains(QChar::LineSeparator)) {
+        QTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QString commit = event->commitString();
+    commit.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
+    QInputMethodEvent split(event->preeditString(), event->attributes());
+    split.setCommitString(commit, event->replacementStart(), event->replacementLength());
+    QTextEdit::inputMethodEvent(&split);
+    event->setAccepted(split.isAccepted());
+}
+
+void RichEdit::insertFromMimeData(const QMimeData *source)
+{
+    // One edit block, so that a single undo takes back the paste with its line breaks.
+    QTextCursor edit = textCursor();
+    const int from = edit.selectionStart();
+    edit.beginEditBlock();
+    QTextEdit::insertFromMimeData(source);
+    splitLineSeparators(from, textCursor().position());
+    edit.endEditBlock();
+}
