@@ -1,0 +1,99 @@
+#include "platform/DialogPlacement.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+enum class Placement { System, Centred };
+
+QRect screenArea(const QWidget *dialog)
+{
+    const QWidget *parent = dialog->parentWidget();
+    QScreen *screen = parent ? parent->window()->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void placeNow(QWidget *dialog, Placement placement, bool sizeFinal)
+{
+    // Before its first showing a window takes its size hint; adjustSize() here would
+    // fix a size before the caller has filled the dialog.
+    const QSize size = sizeFinal || dialog->testAttribute(Qt::WA_Resized)
+        ? dialog->frameGeometry().size()
+        : dialog->sizeHint().expandedTo(dialog->minimumSize());
+    const QRect area = screenArea(dialog);
+    dialog->move(placement == Placement::System ? systemDialogPosition(area, size)
+                                                : centredPosition(area, size));
+}
+
+// Places the dialog when it is about to be shown, after it has its final size.
+class PlacementFilter : public QObject
+{
+public:
+    PlacementFilter(QWidget *dialog, Placement placement)
+        : QObject(dialog)
+        , m_placement(placement)
+    {
+        setObjectName(QString::fromLatin1(FilterName));
+    }
+
+    static constexpr char FilterName[] = "pinnote_placement";
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *dialog = qobject_cast<QWidget *>(watched); dialog && dialog->isWindow()) {
+                placeNow(dialog, m_placement, true);
+                if (m_placement == Placement::Centred)
+                    deleteLater();
+            }
+        }
+        return false;
+    }
+
+private:
+    Placement m_placement;
+};
+
+void install(QWidget *dialog, Placement placement)
+{
+    if (!dialog)
+        return;
+    placeNow(dialog, placement, dialog->isVisible());
+    if (dialog->findChild<QObject *>(QString::fromLatin1(PlacementFilter::FilterName),
+                                             Qt::FindDirectChildrenOnly))
+        return;
+    dialog->installEventFilter(new PlacementFilter(dialog, placement));
+}
+
+} // namespace
+
+QPoint systemDialogPosition(const QRect &screen, const QSize &dialog)
+{
+    return {screen.x() + (screen.width() - dialog.width()) / 2,
+            screen.y() + (screen.height() - dialog.height()) / 3};
+}
+
+QPoint centredPosition(const QRect &screen, const QSize &dialog)
+{
+    return {std::max(screen.x(), screen.x() + (screen.width() - dialog.width()) / 2),
+            std::max(screen.y(), screen.y() + (screen.height() - dialog.height()) / 2)};
+}
+
+void placeSystemDialog(QWidget *dialog)
+{
+    install(dialog, Placement::System);
+}
+
+void centreOnScreen(QWidget *dialog)
+{
+    install(dialog, Placement::Centred);
+}
