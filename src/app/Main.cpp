@@ -434,10 +434,13 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         auto *widget = qobject_cast<QWidget *>(watched);
-        if (!widget || widget->window() != this || QApplication::activeModalWidget()
-            || QApplication::activePopupWidget())
+        if (!widget || widget->window() != this || QApplication::activePopupWidget())
             break;
-        if (handleShortcut(static_cast<QKeyEvent *>(event)))
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Behind a modal dialog the window's shortcuts do nothing at all.
+        if (QApplication::activeModalWidget())
+            return actionForKey(key) != nullptr;
+        if (handleShortcut(key))
             return true;
         break;
     }

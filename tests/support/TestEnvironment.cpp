@@ -1,0 +1,61 @@
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+TestEnvironment::TestEnvironment()
+    : m_previousDir(QDir::currentPath())
+    , m_previousConfig(qgetenv("XDG_CONFIG_HOME"))
+    , m_hadConfig(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+{
+    QDir::setCurrent(m_dir.path());
+    qputenv("XDG_CONFIG_HOME", configPath().toLocal8Bit());
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    QDir::setCurrent(m_previousDir);
+    if (m_hadConfig)
+        qputenv("XDG_CONFIG_HOME", m_previousConfig);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QByteArray TestEnvironment::readFile(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool TestEnvironment::writeFile(const QString &path, const QByteArray &bytes) const
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+MessageBoxRecorder::MessageBoxRecorder()
+{
+    m_previous = MessageBox::setHandler([this](const MessageBox::Request &request) {
+        m_requests.append(request);
+        if (m_answers.empty())
+            return request.defaultButton;
+        const MessageBox::Button answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    MessageBox::setHandler(std::move(m_previous));
+}
+
+QStringList MessageBoxRecorder::texts() const
+{
+    QStringList result;
+    for (const MessageBox::Request &request : m_requests)
+        result.append(request.text);
+    return result;
+}
