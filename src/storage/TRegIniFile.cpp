@@ -24,8 +24,9 @@ const char TrueText[] = "1";
 const char FalseText[] = "0";
 constexpr qint64 CopyChunk = 64 * 1024;
 
-constexpr QFileDevice::Permissions AnyWriteBit = QFileDevice::WriteOwner | QFileDevice::WriteUser
-    | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+// The mode's own bits; WriteUser says what the current user may do, which is anything for root.
+constexpr QFileDevice::Permissions AnyWriteBit = QFileDevice::WriteOwner | QFileDevice::WriteGroup
+    | QFileDevice::WriteOther;
 
 QString configFolder()
 {
