@@ -196,19 +196,28 @@ void TabStripTest::rowsFollowTheWidth_data()
 {
     QTest::addColumn<int>("fromPerRow");
     QTest::addColumn<int>("toPerRow");
-    QTest::newRow("widened") << 2 << 5;
-    QTest::newRow("widened to one row") << 1 << 6;
-    QTest::newRow("narrowed") << 6 << 2;
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("widened") << 2 << 5 << true;
+    QTest::newRow("widened to one row") << 1 << 6 << true;
+    QTest::newRow("narrowed") << 6 << 2 << true;
+    // A hidden widget gets no resize event until shown.
+    QTest::newRow("widened while hidden") << 2 << 5 << false;
+    QTest::newRow("narrowed while hidden") << 6 << 1 << false;
 }
 
 void TabStripTest::rowsFollowTheWidth()
 {
     QFETCH(int, fromPerRow);
     QFETCH(int, toPerRow);
+    QFETCH(bool, shown);
     const int tabs = 6;
     const int w = naturalTabWidth();
     std::unique_ptr<TabStrip> strip(makeStrip(tabs, fromPerRow * w + w / 2));
+    auto *page = new QWidget;
+    strip->setPageWidget(page);
     QCOMPARE(strip->rowCount(), ceilDiv(tabs, fromPerRow));
+    if (!shown)
+        strip->hide();
     QSignalSpy rowSpy(strip.get(), &TabStrip::rowCountChanged);
 
     strip->resize(toPerRow * w + w / 2, kHeight);
@@ -216,6 +225,7 @@ void TabStripTest::rowsFollowTheWidth()
     QCOMPARE(distinctRows(*strip), strip->rowCount());
     QCOMPARE(rowSpy.count(), 1);
     QCOMPARE(rowSpy.at(0).at(0).toInt(), strip->rowCount());
+    QCOMPARE(page->geometry(), strip->displayRect().adjusted(0, 2, 0, 0));
 }
 
 void TabStripTest::selectingNeverMovesRows_data()
@@ -249,6 +259,10 @@ void TabStripTest::selectingNeverMovesRows()
     QCOMPARE(observedRows(*strip), rowsBefore);
     for (int i = 0; i < strip->count(); ++i)
         QCOMPARE(strip->tabRect(i), before.at(i));
+
+    // Nor does a later re-layout bring the current row forward.
+    strip->resize(strip->width() + 1, strip->height() - 1);
+    QCOMPARE(observedRows(*strip), rowsBefore);
 }
 
 void TabStripTest::pageWidgetFollowsDisplayRect_data()

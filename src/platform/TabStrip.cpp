@@ -213,18 +213,25 @@ void TabStrip::paintEvent(QPaintEvent *)
 
     // The current tab goes last, so that it overlaps its neighbours.
     for (int i = 0; i < count(); ++i) {
-        if (i == m_current)
-            continue;
-        QStyleOptionTab option;
-        initTabOption(&option, i);
-        painter.drawControl(QStyle::CE_TabBarTab, option);
+        if (i != m_current)
+            paintTab(painter, i);
     }
-    if (m_current < 0)
-        return;
+    if (m_current >= 0)
+        paintTab(painter, m_current);
+}
+
+// Each row is painted as if it were a tab bar of its own, at the painter's top:
+// some styles flip south tabs about that line.
+void TabStrip::paintTab(QStylePainter &painter, int index) const
+{
     QStyleOptionTab option;
-    initTabOption(&option, m_current);
+    initTabOption(&option, index);
+    const int top = option.rect.top();
+    option.rect.moveTop(0);
+    painter.save();
+    painter.translate(0, top);
     painter.drawControl(QStyle::CE_TabBarTab, option);
-    if (hasFocus()) {
+    if (index == m_current && hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = style()->subElementRect(QStyle::SE_TabBarTabText, &option, this);
@@ -232,6 +239,7 @@ void TabStrip::paintEvent(QPaintEvent *)
             focus.rect = option.rect;
         painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
     }
+    painter.restore();
 }
 
 void TabStrip::resizeEvent(QResizeEvent *)

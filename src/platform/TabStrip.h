@@ -8,6 +8,7 @@
 
 class QStyleOptionTab;
 class QStyleOptionTabWidgetFrame;
+class QStylePainter;
 
 // A tab strip with its tabs along the bottom edge, wrapping into as many rows as
 // needed. The rows keep their order: selecting a tab never moves a row. It holds
@@ -80,6 +81,7 @@ private:
 
     void initTabOption(QStyleOptionTab *option, int index) const;
     void initFrameOption(QStyleOptionTabWidgetFrame *option) const;
+    void paintTab(QStylePainter &painter, int index) const;
     void measure(Tab &tab) const;
     void remeasureAll();
     int placeTabs(int rowWidth, QList<QRect> *rects, QList<int> *rows) const;
