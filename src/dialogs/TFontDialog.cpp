@@ -47,6 +47,16 @@ constexpr NamedColour BasicColours[] = {
     {"White", 0xFFFFFF},
 };
 
+// The chooser names a family found at several foundries "Family [foundry]"; a face
+// name is the family alone.
+QString faceName(const QString &family)
+{
+    const qsizetype bracket = family.lastIndexOf(QLatin1String(" ["));
+    if (bracket > 0 && family.endsWith(u']'))
+        return family.left(bracket);
+    return family;
+}
+
 QIcon swatch(TColor colour)
 {
     QPixmap pixmap(SwatchSize, SwatchSize);
@@ -124,7 +134,7 @@ void TFontDialog::applyTo(TFont &font) const
     const QFont chosen = m_chooser->currentFont();
     // A face the system lacks shows as a stand-in; it is replaced only when the user picks another.
     if (chosen.family() != m_presetFamily) {
-        font.setName(chosen.family());
+        font.setName(faceName(chosen.family()));
         font.setCharset(TFont::DefaultCharset);
     }
     const int points = chosen.pointSize() > 0 ? chosen.pointSize() : qRound(chosen.pointSizeF());

@@ -1,0 +1,327 @@
+#include "dialogs/TFontDialog.h"
+#include "platform/DialogPlacement.h"
+#include "storage/TFont.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+constexpr int Ppi = 96;
+const QString Face = QStringLiteral("DejaVu Sans");
+const QString OtherFace = QStringLiteral("DejaVu Serif");
+
+// Runs the action on the dialog once it is the active modal window.
+void whenModal(std::function<void(TFontDialog *)> action)
+{
+    QTimer::singleShot(0, qApp, [action] {
+        auto *dialog = qobject_cast<TFontDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            whenModal(action);
+            return;
+        }
+        action(dialog);
+    });
+}
+
+QFontDialog *chooserOf(QWidget *dialog)
+{
+    return dialog->findChild<QFontDialog *>(QString::fromLatin1(TFontDialog::FontChooserName));
+}
+
+QComboBox *coloursOf(QWidget *dialog)
+{
+    return dialog->findChild<QComboBox *>(QString::fromLatin1(TFontDialog::ColourComboName));
+}
+
+// Picks an entry of the chooser's family, style or size list as a click would.
+bool pickInList(QFontDialog *chooser, const QString &text)
+{
+    for (QListView *list : chooser->findChildren<QListView *>()) {
+        const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, text, 1,
+                                                           Qt::MatchExactly);
+        if (!found.isEmpty()) {
+            list->setCurrentIndex(found.first());
+            return true;
+        }
+    }
+    return false;
+}
+
+void press(QWidget *dialog, QDialogButtonBox::StandardButton which)
+{
+    dialog->findChild<QDialogButtonBox *>()->button(which)->click();
+}
+
+TFont sampleFont()
+{
+    TFont font(Ppi);
+    font.setName(Face);
+    font.setCharset(204);
+    font.setSize(12);
+    font.setStyle(fsItalic);
+    return font;
+}
+
+} // namespace
+
+class TestFontDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void presetShowsTheFont_data();
+    void presetShowsTheFont();
+    void boldAndColourTaken();
+    void okWithoutTouchingKeepsEverything_data();
+    void okWithoutTouchingKeepsEverything();
+    void newFaceResetsCharset();
+    void sizeHasNoUpperLimit();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void opensAtAThirdOfTheFreeHeight();
+    void placementRules_data();
+    void placementRules();
+    void ownDialogCentredOnlyTheFirstTime();
+};
+
+void TestFontDialog::initTestCase()
+{
+    if (!QFontDatabase::families().contains(Face) || !QFontDatabase::families().contains(OtherFace))
+        QSKIP("the DejaVu fonts are needed");
+}
+
+void TestFontDialog::presetShowsTheFont_data()
+{
+    QTest::addColumn<TColor>("colour");
+    QTest::addColumn<QString>("entry");
+
+    QTest::newRow("window text is automatic") << clWindowText << "Automatic";
+    QTest::newRow("navy") << TColor(0x800000) << "Navy";
+    QTest::newRow("fuchsia") << TColor(0xFF00FF) << "Fuchsia";
+    QTest::newRow("a colour off the list") << TColor(0x123456) << "Custom";
+}
+
+void TestFontDialog::presetShowsTheFont()
+{
+    QFETCH(TColor, colour);
+    QFETCH(QString, entry);
+
+    TFont font = sampleFont();
+    font.setColor(colour);
+    font.setStyle(fsItalic | fsUnderline);
+    TFontDialog dialog;
+    dialog.preset(font);
+    QCOMPARE(coloursOf(&dialog)->currentText(), entry);
+    const QFont shown = chooserOf(&dialog)->currentFont();
+    QCOMPARE(shown.family(), Face);
+    QCOMPARE(shown.pointSize(), 12);
+    QVERIFY(shown.italic());
+    QVERIFY(shown.underline());
+    QVERIFY(!shown.strikeOut());
+    QVERIFY(shown.weight() <= QFont::Normal);
+}
+
+void TestFontDialog::boldAndColourTaken()
+{
+    TFont font = sampleFont();
+    bool picked = false;
+    whenModal([&picked](TFontDialog *dialog) {
+        picked = pickInList(chooserOf(dialog), QStringLiteral("Bold Oblique"));
+        QComboBox *colours = coloursOf(dialog);
+        colours->setCurrentIndex(colours->findText(QStringLiteral("Red")));
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TFontDialog::execute(nullptr, font));
+    QVERIFY(picked);
+    QCOMPARE(font.style(), fsBold | fsItalic);
+    QCOMPARE(font.color(), TColor(0x0000FF));
+    QCOMPARE(font.name(), Face);
+    QCOMPARE(font.charset(), 204);
+    QCOMPARE(font.height(), -16);
+}
+
+void TestFontDialog::okWithoutTouchingKeepsEverything_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<TColor>("colour");
+
+    QTest::newRow("installed face, automatic colour") << Face << clWindowText;
+    QTest::newRow("face the system lacks") << "MS Sans Serif" << clWindowText;
+    QTest::newRow("system colour kept") << Face << TColor(0x80000005u);
+    QTest::newRow("explicit colour kept") << Face << TColor(0x808000);
+}
+
+void TestFontDialog::okWithoutTouchingKeepsEverything()
+{
+    QFETCH(QString, face);
+    QFETCH(TColor, colour);
+
+    TFont font = sampleFont();
+    font.setName(face);
+    font.setColor(colour);
+    const TFont before = font;
+    whenModal([](TFontDialog *dialog) { press(dialog, QDialogButtonBox::Ok); });
+    QVERIFY(TFontDialog::execute(nullptr, font));
+    QCOMPARE(font.color(), colour);
+    QCOMPARE(font.name(), face);
+    QCOMPARE(font.charset(), before.charset());
+    QCOMPARE(font.height(), before.height());
+    QCOMPARE(font.style(), before.style());
+}
+
+void TestFontDialog::newFaceResetsCharset()
+{
+    TFont font = sampleFont();
+    bool picked = false;
+    whenModal([&picked](TFontDialog *dialog) {
+        picked = pickInList(chooserOf(dialog), OtherFace);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TFontDialog::execute(nullptr, font));
+    QVERIFY(picked);
+    QCOMPARE(font.name(), OtherFace);
+    QCOMPARE(font.charset(), 1);
+    QCOMPARE(font.size(), 12);
+}
+
+void TestFontDialog::sizeHasNoUpperLimit()
+{
+    TFont font = sampleFont();
+    int sizeBoxes = 0;
+    whenModal([&sizeBoxes](TFontDialog *dialog) {
+        // The chooser's own size box stops at 512 points.
+        for (QLineEdit *edit : chooserOf(dialog)->findChildren<QLineEdit *>()) {
+            if (edit->validator()) {
+                ++sizeBoxes;
+                edit->selectAll();
+                QTest::keyClicks(edit, QStringLiteral("900"));
+                QTest::keyClick(edit, Qt::Key_Tab);
+            }
+        }
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TFontDialog::execute(nullptr, font));
+    QCOMPARE(sizeBoxes, 1);
+    QCOMPARE(font.size(), 900);
+    QCOMPARE(font.height(), -1200);
+}
+
+void TestFontDialog::cancelChangesNothing_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Cancel button") << false;
+    QTest::newRow("Escape in the chooser") << true;
+}
+
+void TestFontDialog::cancelChangesNothing()
+{
+    QFETCH(bool, escape);
+
+    TFont font = sampleFont();
+    const TFont before = font;
+    whenModal([escape](TFontDialog *dialog) {
+        QFont chosen = chooserOf(dialog)->currentFont();
+        chosen.setFamily(OtherFace);
+        chosen.setBold(true);
+        chooserOf(dialog)->setCurrentFont(chosen);
+        coloursOf(dialog)->setCurrentIndex(coloursOf(dialog)->findText(QStringLiteral("Lime")));
+        if (escape)
+            QTest::keyClick(chooserOf(dialog), Qt::Key_Escape);
+        else
+            press(dialog, QDialogButtonBox::Cancel);
+    });
+    QVERIFY(!TFontDialog::execute(nullptr, font));
+    QVERIFY(font == before);
+}
+
+void TestFontDialog::opensAtAThirdOfTheFreeHeight()
+{
+    TFont font = sampleFont();
+    QRect placed;
+    whenModal([&placed](TFontDialog *dialog) {
+        placed = dialog->frameGeometry();
+        press(dialog, QDialogButtonBox::Cancel);
+    });
+    TFontDialog::execute(nullptr, font);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(placed.isValid());
+    QCOMPARE(placed.left(), screen.left() + (screen.width() - placed.width()) / 2);
+    QCOMPARE(placed.top(), screen.top() + (screen.height() - placed.height()) / 3);
+}
+
+void TestFontDialog::placementRules_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("dialog");
+    QTest::addColumn<QPoint>("system");
+    QTest::addColumn<QPoint>("centred");
+
+    QTest::newRow("800x600") << QRect(0, 0, 800, 600) << QSize(400, 300) << QPoint(200, 100) << QPoint(200, 150);
+    QTest::newRow("odd remainders") << QRect(0, 0, 1025, 769) << QSize(300, 200) << QPoint(362, 189)
+                                    << QPoint(362, 284);
+    QTest::newRow("second screen") << QRect(1920, 0, 1280, 1024) << QSize(280, 124) << QPoint(2420, 300)
+                                   << QPoint(2420, 450);
+    QTest::newRow("larger than the screen") << QRect(0, 0, 640, 480) << QSize(700, 540) << QPoint(-30, -20)
+                                            << QPoint(0, 0);
+}
+
+void TestFontDialog::placementRules()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QSize, dialog);
+    QFETCH(QPoint, system);
+    QFETCH(QPoint, centred);
+
+    QCOMPARE(systemDialogPosition(screen, dialog), system);
+    QCOMPARE(centredPosition(screen, dialog), centred);
+}
+
+void TestFontDialog::ownDialogCentredOnlyTheFirstTime()
+{
+    QDialog dialog;
+    dialog.resize(300, 200);
+    centreOnScreen(&dialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect first = dialog.frameGeometry();
+    QCOMPARE(first.left(), screen.left() + (screen.width() - first.width()) / 2);
+    QCOMPARE(first.top(), screen.top() + (screen.height() - first.height()) / 2);
+
+    dialog.hide();
+    dialog.move(first.topLeft() + QPoint(37, 23));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.frameGeometry().topLeft(), first.topLeft() + QPoint(37, 23));
+
+    // A system dialog is placed again at each showing.
+    QColorDialog colours;
+    colours.setOption(QColorDialog::DontUseNativeDialog);
+    placeSystemDialog(&colours);
+    colours.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&colours));
+    colours.hide();
+    colours.move(5, 5);
+    colours.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&colours));
+    const QRect placed = colours.frameGeometry();
+    QCOMPARE(placed.left(), screen.left() + (screen.width() - placed.width()) / 2);
+    QCOMPARE(placed.top(), screen.top() + (screen.height() - placed.height()) / 3);
+}
+
+QTEST_MAIN(TestFontDialog)
+#include "tst_fontdialog.moc"
