@@ -176,6 +176,7 @@ void TestTRegIniFile::readText_data()
     QTest::newRow("plain") << QByteArray("[Font]\nName=MS Sans Serif\n") << "MS Sans Serif";
     QTest::newRow("empty stays empty") << QByteArray("[Font]\nName=\n") << "";
     QTest::newRow("quoted comma") << QByteArray("[Font]\nName=\"Face, Bold\"\n") << "Face, Bold";
+    QTest::newRow("ends at NUL") << QByteArray("[Font]\nName=\"Sans\\0Serif\"\n") << "Sans";
     QTest::newRow("UTF-8") << QByteArray("[Font]\nName=Fira S\xc3\xa4ns\n") << QString::fromUtf8("Fira S\xc3\xa4ns");
 }
 

@@ -101,7 +101,11 @@ QString TRegIniFile::GetText(const QString &section, const QString &name, const 
     const QVariant value = settings.value(key);
     if (value.typeId() != QMetaType::QString)
         throw ERegistryException(QString::fromLatin1(InvalidDataType).arg(name));
-    return value.toString();
+    QString text = value.toString();
+    // A stored string ends at its first NUL, as a registry string does.
+    if (const qsizetype end = text.indexOf(QChar(0)); end >= 0)
+        text.truncate(end);
+    return text;
 }
 
 qint32 TRegIniFile::GetInt(const QString &section, const QString &name, qint32 defaultValue)
