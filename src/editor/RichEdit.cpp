@@ -72,8 +72,7 @@ void RichEdit::setText(const QString &text)
     // from an empty document whose insertion format is the default one.
     clear();
     setCurrentCharFormat(QTextCharFormat());
-    setPlainText(content);
-    document()->clearUndoRedoStacks();
+    setPlainText(content); // also drops the undo history
 }
 
 int RichEdit::toCrlfPosition(int documentPosition) const
