@@ -48,6 +48,12 @@ mode_t modeOf(const QString &path)
     return status.st_mode & 07777;
 }
 
+bool isFifo(const QString &path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
 NotePages pagesFromBytes(QByteArray bytes)
 {
     QBuffer in(&bytes);
@@ -127,7 +133,14 @@ bool waitForLine(QProcess &process, const QByteArray &line)
 
 enum class Failure { None, Exception, EReadError };
 
-enum class Setup { ReadOnlyFile, NoWriteBitsButExecute, DataFileIsDirectory, DirectoryRemoved, PathBelowRegularFile };
+enum class Setup {
+    ReadOnlyFile,
+    NoWriteBitsButExecute,
+    DataFileIsDirectory,
+    DataFileIsFifo,
+    DirectoryRemoved,
+    PathBelowRegularFile,
+};
 
 enum class LoadOutcome { Pages, Missing, OpenError };
 
@@ -504,6 +517,7 @@ void TestNoteFile::failures_data()
     QTest::newRow("read-only file") << Setup::ReadOnlyFile << LoadOutcome::Pages;
     QTest::newRow("no write bits, execute bits") << Setup::NoWriteBitsButExecute << LoadOutcome::Pages;
     QTest::newRow("data file is a directory") << Setup::DataFileIsDirectory << LoadOutcome::OpenError;
+    QTest::newRow("data file is a FIFO") << Setup::DataFileIsFifo << LoadOutcome::OpenError;
     QTest::newRow("directory removed") << Setup::DirectoryRemoved << LoadOutcome::Missing;
     QTest::newRow("path below a regular file") << Setup::PathBelowRegularFile << LoadOutcome::Missing;
 }
@@ -528,6 +542,9 @@ void TestNoteFile::failures()
         QVERIFY(QDir(m_dir->path()).mkdir(QString::fromLatin1(NoteFile::FileName)));
         QVERIFY(writeAll(path + QStringLiteral("/inside"), oldBytes));
         untouched = path + QStringLiteral("/inside");
+        break;
+    case Setup::DataFileIsFifo:
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0666), 0);
         break;
     case Setup::DirectoryRemoved:
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("gone")));
@@ -574,6 +591,8 @@ void TestNoteFile::failures()
     }
     if (setup == Setup::DataFileIsDirectory)
         QVERIFY(QFileInfo(path).isDir());
+    if (setup == Setup::DataFileIsFifo)
+        QVERIFY(isFifo(path));
     if (setup == Setup::DirectoryRemoved)
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
 }

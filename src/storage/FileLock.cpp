@@ -25,7 +25,7 @@ FileLock::Result FileLock::acquire(const QString &path, std::chrono::millisecond
     const QByteArray native = QFile::encodeName(path);
     int fd;
     do {
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         m_error = errno;

@@ -33,7 +33,8 @@ int openForReading(const QByteArray &path)
 {
     int fd;
     do {
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a FIFO in the file's place must not hang the open; it is refused below.
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -132,14 +133,16 @@ std::optional<NotePages> NoteFile::load() const
             return std::nullopt;
         throw EFOpenError(m_path);
     }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw EFOpenError(m_path);
+    }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         throw EFOpenError(m_path);
     }
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        throw EFOpenError(m_path);
 
     return read(file);
 }
