@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -109,6 +110,7 @@ private slots:
     void pastedLineBreaksUndoInOneStep();
     void pastedTableKeepsPositions();
     void selectionHiddenWithoutFocus();
+    void selectionShownWhileMenuOpen();
     void backgroundColour();
     void defaultFontWithColour();
     void automaticColourFollowsPalette();
@@ -584,6 +586,30 @@ void TestRichEdit::selectionHiddenWithoutFocus()
     m_edit->setFocus();
     QTRY_VERIFY(m_edit->hasFocus());
     QCOMPARE(m_edit->viewport()->grab().toImage().pixelColor(band.center()).rgb(), highlight.rgb());
+}
+
+void TestRichEdit::selectionShownWhileMenuOpen()
+{
+    m_edit->setDefaultFont(QFont(u"DejaVu Sans"_qs, 24), QColor(Qt::black));
+    m_edit->setBackgroundColour(QColor(Qt::yellow));
+    showAndActivate();
+    m_edit->setText(u"a            b"_qs);
+    m_edit->setFocus();
+    QTRY_VERIFY(m_edit->hasFocus());
+    m_edit->setSelection(2, 12);
+    const QRect band = selectionBand(*m_edit, 2, 12);
+    const QColor highlight = m_edit->palette().color(QPalette::Active, QPalette::Highlight);
+
+    QMenu menu(m_window.get());
+    menu.addAction(u"Cut"_qs);
+    menu.popup(m_window->mapToGlobal(QPoint(0, m_window->height())));
+    QTRY_VERIFY(menu.isVisible());
+    QTRY_COMPARE(QApplication::activePopupWidget(), &menu);
+    QCOMPARE(m_edit->viewport()->grab().toImage().pixelColor(band.center()).rgb(), highlight.rgb());
+    menu.close();
+    QTRY_VERIFY(m_edit->hasFocus());
+    QCOMPARE(m_edit->viewport()->grab().toImage().pixelColor(band.center()).rgb(), highlight.rgb());
+    QCOMPARE(m_edit->selection().end, 12);
 }
 
 void TestRichEdit::backgroundColour()

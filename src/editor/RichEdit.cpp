@@ -2,6 +2,7 @@
 
 #include "text/CrlfPositions.h"
 
+#include <QFocusEvent>
 #include <QFont>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -246,6 +247,17 @@ void RichEdit::splitLineSeparators(int from, int to)
         cursor.insertText(QString(QChar::ParagraphSeparator));
     }
     cursor.endEditBlock();
+}
+
+void RichEdit::focusOutEvent(QFocusEvent *event)
+{
+    // A menu holds the keyboard only while it is open; the selection stays on show,
+    // since it is what the Edit commands in that menu act on.
+    if (event->reason() == Qt::PopupFocusReason) {
+        event->accept();
+        return;
+    }
+    QTextEdit::focusOutEvent(event);
 }
 
 void RichEdit::keyPressEvent(QKeyEvent *event)

@@ -60,6 +60,7 @@ public:
     int toCrlfPosition(int documentPosition) const;
 
 protected:
+    void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
