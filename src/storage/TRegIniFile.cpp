@@ -120,10 +120,12 @@ bool TRegIniFile::GetBool(const QString &section, const QString &name, bool defa
 
 QString TRegIniFile::targetPath() const
 {
+    // Writes go to the file a link leads to, so the link itself survives.
     const QFileInfo info(m_fileName);
-    if (info.isSymLink())
-        return QFileInfo(info.symLinkTarget()).absoluteFilePath();
-    return info.absoluteFilePath();
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    const QString resolved = info.canonicalFilePath();
+    return resolved.isEmpty() ? QFileInfo(info.symLinkTarget()).absoluteFilePath() : resolved;
 }
 
 void TRegIniFile::checkReachable(const QString &section) const
