@@ -22,7 +22,7 @@ namespace {
 const char *const CaptionText = "About";
 const char *const CopyrightText = "Copyright (c) 2026 Brindle Software";
 const char *const ContactHeadingText = "Contact us:";
-const char *const WebText = "Web: https://www.example.com/pinnote";
+const char *const WebText = "Web: www.example.com/pinnote";
 const char *const MailText = "Mail: pinnote@example.com";
 const char *const OKText = "OK";
 const char *const FontFace = "MS Sans Serif";
@@ -76,6 +76,19 @@ QPixmap programIcon(const QSize &size, qreal pixelRatio)
     QPainter painter(&pixmap);
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
+}
+
+// Centres the window's frame on its screen, never past the screen's top or left edge.
+void centreOnScreen(QWidget *window)
+{
+    window->winId(); // the frame's size is known only once the native window exists
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize frame = window->frameGeometry().size();
+    window->move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
+                 area.top() + std::max(0, (area.height() - frame.height()) / 2));
 }
 
 } // namespace
@@ -138,20 +151,13 @@ void TAboutDlg::keyPressEvent(QKeyEvent *event)
 
 void TAboutDlg::setVisible(bool visible)
 {
-    if (visible && !placed) {
-        centreOnScreen();
+    // Only the first showing is centred; later ones reopen where the dialog was left.
+    const bool first = visible && !placed;
+    if (first)
+        centreOnScreen(this);
+    QDialog::setVisible(visible);
+    if (first) {
+        centreOnScreen(this); // again, now that the window manager may have told the frame
         placed = true;
     }
-    QDialog::setVisible(visible);
-}
-
-void TAboutDlg::centreOnScreen()
-{
-    const QScreen *target = screen();
-    if (!target)
-        return;
-    const QRect area = target->geometry();
-    const QSize frame = frameGeometry().size();
-    move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
-         area.top() + std::max(0, (area.height() - frame.height()) / 2));
 }

@@ -24,7 +24,6 @@ protected:
 
 private:
     void createControls();
-    void centreOnScreen();
 
     QLabel *Image1 = nullptr;
     QLabel *Title = nullptr;

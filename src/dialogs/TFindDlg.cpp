@@ -57,6 +57,19 @@ QRect scaled(const Box &box)
     return QRect(scaled(box.left), scaled(box.top), scaled(box.width), scaled(box.height));
 }
 
+// Centres the window's frame on its screen, never past the screen's top or left edge.
+void centreOnScreen(QWidget *window)
+{
+    window->winId(); // the frame's size is known only once the native window exists
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize frame = window->frameGeometry().size();
+    window->move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
+                 area.top() + std::max(0, (area.height() - frame.height()) / 2));
+}
+
 } // namespace
 
 TFindDlg::TFindDlg(QWidget *parent)
@@ -131,20 +144,13 @@ bool TFindDlg::matchCase() const
 
 void TFindDlg::setVisible(bool visible)
 {
-    if (visible && !placed) {
-        centreOnScreen();
+    // Only the first showing is centred; later ones reopen where the dialog was left.
+    const bool first = visible && !placed;
+    if (first)
+        centreOnScreen(this);
+    QDialog::setVisible(visible);
+    if (first) {
+        centreOnScreen(this); // again, now that the window manager may have told the frame
         placed = true;
     }
-    QDialog::setVisible(visible);
-}
-
-void TFindDlg::centreOnScreen()
-{
-    const QScreen *target = screen();
-    if (!target)
-        return;
-    const QRect area = target->geometry();
-    const QSize frame = frameGeometry().size();
-    move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
-         area.top() + std::max(0, (area.height() - frame.height()) / 2));
 }

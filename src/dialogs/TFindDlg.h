@@ -24,7 +24,6 @@ public:
 
 private:
     void createControls();
-    void centreOnScreen();
 
     QLabel *Label1 = nullptr;
     QLineEdit *FindText = nullptr;

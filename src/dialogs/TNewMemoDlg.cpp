@@ -52,6 +52,19 @@ QRect scaled(const Box &box)
     return QRect(scaled(box.left), scaled(box.top), scaled(box.width), scaled(box.height));
 }
 
+// Centres the window's frame on its screen, never past the screen's top or left edge.
+void centreOnScreen(QWidget *window)
+{
+    window->winId(); // the frame's size is known only once the native window exists
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize frame = window->frameGeometry().size();
+    window->move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
+                 area.top() + std::max(0, (area.height() - frame.height()) / 2));
+}
+
 } // namespace
 
 TNewMemoDlg::TNewMemoDlg(QWidget *parent)
@@ -109,21 +122,13 @@ QString TNewMemoDlg::name() const
 
 void TNewMemoDlg::setVisible(bool visible)
 {
-    if (visible && !isVisible()) {
+    const bool opening = visible && !isVisible();
+    if (opening) {
         NameEdit->clear();
         NameEdit->setFocus();
-        centreOnScreen();
+        centreOnScreen(this);
     }
     QDialog::setVisible(visible);
-}
-
-void TNewMemoDlg::centreOnScreen()
-{
-    const QScreen *target = screen();
-    if (!target)
-        return;
-    const QRect area = target->geometry();
-    const QSize frame = frameGeometry().size();
-    move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
-         area.top() + std::max(0, (area.height() - frame.height()) / 2));
+    if (opening)
+        centreOnScreen(this); // again, now that the window manager may have told the frame
 }

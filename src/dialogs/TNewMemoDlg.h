@@ -21,7 +21,6 @@ public:
 
 private:
     void createControls();
-    void centreOnScreen();
 
     QLabel *Label1 = nullptr;
     QLineEdit *NameEdit = nullptr;
