@@ -1,0 +1,125 @@
+// Start-up cost: constructing and showing the main window up to its first paint,
+// against a bare QMainWindow with a menu bar, toolbar, status bar and QTextEdit.
+#include "app/Main.h"
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+// Notices the first paint of anything in a window.
+class FirstPaint : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+template<typename MakeWindow>
+void showUntilPainted(MakeWindow makeWindow)
+{
+    FirstPaint watcher;
+    qApp->installEventFilter(&watcher);
+    std::unique_ptr<QMainWindow> window = makeWindow();
+    window->show();
+    while (!watcher.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    qApp->removeEventFilter(&watcher);
+    window.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void BM_BareMainWindow(benchmark::State &state)
+{
+    for (auto _ : state) {
+        showUntilPainted([] {
+            auto window = std::make_unique<QMainWindow>();
+            for (const char *title : {"&File", "&Search", "&Edit", "&View", "&Pages", "&Help"}) {
+                QMenu *menu = window->menuBar()->addMenu(QString::fromLatin1(title));
+                for (int i = 0; i < 5; ++i)
+                    menu->addAction(QStringLiteral("Item %1").arg(i));
+            }
+            QToolBar *toolBar = window->addToolBar(QStringLiteral("Tools"));
+            for (int i = 0; i < 8; ++i)
+                toolBar->addAction(QStringLiteral("B%1").arg(i));
+            window->statusBar()->showMessage(QStringLiteral("Memo"));
+            window->setCentralWidget(new QTextEdit);
+            window->resize(400, 280);
+            return window;
+        });
+    }
+}
+
+void BM_MainForm(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    for (auto _ : state) {
+        showUntilPainted([] {
+            auto form = std::make_unique<TMainForm>();
+            form->createDialogs();
+            return form;
+        });
+    }
+}
+
+BENCHMARK(BM_BareMainWindow)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_MainForm)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Keeps each benchmark's median so the ratio can be printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    std::map<std::string, double> medians;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            const std::string name = run.run_name.function_name;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
+                medians[name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    Startup::initialiseApplication();
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto bare = reporter.medians.find("BM_BareMainWindow");
+    const auto form = reporter.medians.find("BM_MainForm");
+    if (bare != reporter.medians.end() && form != reporter.medians.end())
+        std::printf("start-up to first paint: TMainForm %.2f ms, bare QMainWindow %.2f ms; ratio %.3f (goal <= 1.2)\n",
+                    form->second, bare->second, form->second / bare->second);
+    benchmark::Shutdown();
+    return 0;
+}
