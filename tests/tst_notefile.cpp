@@ -14,6 +14,7 @@
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -198,6 +199,7 @@ private slots:
     void saveReplacesWholeFile();
     void saveKeepsMode_data();
     void saveKeepsMode();
+    void saveKeepsOwner();
     void saveFollowsSymlink();
     void failures_data();
     void failures();
@@ -493,6 +495,21 @@ void TestNoteFile::saveKeepsMode()
     NoteFile(dataPath()).save({{QStringLiteral("m"), QString()}});
     QCOMPARE(modeOf(dataPath()), mode_t(mode));
     QCOMPARE(readAll(dataPath()), Header + hex("06016d") + hex("0600") + hex("00"));
+}
+
+void TestNoteFile::saveKeepsOwner()
+{
+    if (::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    const uid_t otherUser = 4321;
+    const gid_t otherGroup = 4322;
+    QVERIFY(writeAll(dataPath(), Header + hex("00")));
+    QCOMPARE(::chown(QFile::encodeName(dataPath()).constData(), otherUser, otherGroup), 0);
+    NoteFile(dataPath()).save({{QStringLiteral("o"), QString()}});
+    struct stat status;
+    QCOMPARE(::stat(QFile::encodeName(dataPath()).constData(), &status), 0);
+    QCOMPARE(status.st_uid, otherUser);
+    QCOMPARE(status.st_gid, otherGroup);
 }
 
 void TestNoteFile::saveFollowsSymlink()

@@ -171,12 +171,15 @@ void NoteFile::save(const NotePages &pages) const
         throw EFCreateError(m_path);
 
     if (exists) {
-        // QSaveFile copies only the rwx bits it can express; keep the mode, and the owner where allowed.
+        // Keep the owner where allowed: refused for other users' files unless we are root,
+        // and then the new file is simply ours.
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+            [[maybe_unused]] const int owned = ::fchown(file.handle(), existing.st_uid, existing.st_gid);
+        }
+        // QSaveFile copies only the rwx bits it can express; keep the whole mode (after fchown,
+        // which may clear set-id bits).
         if (::fchmod(file.handle(), existing.st_mode & PermissionBits) != 0)
             throw EFCreateError(m_path);
-        // Refused for other users' files unless we are root; then the new file is simply ours.
-        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
-            [[maybe_unused]] const int owned = ::fchown(file.handle(), existing.st_uid, existing.st_gid);
     }
 
     write(file, pages);
