@@ -117,7 +117,8 @@ void TestNoteFileCrash::killedSaveLeavesOneWholePad()
         if (kill % 10 == 0)
             QCOMPARE(NoteFile(target).load(), std::optional<NotePages>(isA ? padA : padB));
 
-        // A killed save leaves its temporary file behind; clear it so the disk does not fill.
+        // The new file is unnamed until it is complete; a kill just between naming it and the
+        // rename leaves it behind. Clear such strays so the disk does not fill.
         const QDir dir(m_dir->path());
         for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
             if (!keep.contains(name))
