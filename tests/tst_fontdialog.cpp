@@ -88,6 +88,8 @@ private slots:
     void boldAndColourTaken();
     void okWithoutTouchingKeepsEverything_data();
     void okWithoutTouchingKeepsEverything();
+    void pickedStyleTaken_data();
+    void pickedStyleTaken();
     void newFaceResetsCharset();
     void sizeHasNoUpperLimit();
     void cancelChangesNothing_data();
@@ -108,31 +110,35 @@ void TestFontDialog::presetShowsTheFont_data()
 {
     QTest::addColumn<TColor>("colour");
     QTest::addColumn<QString>("entry");
+    QTest::addColumn<TFontStyles>("style");
+    QTest::addColumn<QString>("styleName");
 
-    QTest::newRow("window text is automatic") << clWindowText << "Automatic";
-    QTest::newRow("navy") << TColor(0x800000) << "Navy";
-    QTest::newRow("fuchsia") << TColor(0xFF00FF) << "Fuchsia";
-    QTest::newRow("a colour off the list") << TColor(0x123456) << "Custom";
+    QTest::newRow("plain, automatic colour") << clWindowText << "Automatic" << TFontStyles() << "Book";
+    QTest::newRow("italic underline, navy") << TColor(0x800000) << "Navy" << (fsItalic | fsUnderline) << "Oblique";
+    QTest::newRow("bold strikeout, fuchsia") << TColor(0xFF00FF) << "Fuchsia" << (fsBold | fsStrikeOut) << "Bold";
+    QTest::newRow("bold italic, a colour off the list") << TColor(0x123456) << "Custom" << (fsBold | fsItalic)
+                                                        << "Bold Oblique";
 }
 
 void TestFontDialog::presetShowsTheFont()
 {
     QFETCH(TColor, colour);
     QFETCH(QString, entry);
+    QFETCH(TFontStyles, style);
+    QFETCH(QString, styleName);
 
     TFont font = sampleFont();
     font.setColor(colour);
-    font.setStyle(fsItalic | fsUnderline);
+    font.setStyle(style);
     TFontDialog dialog;
     dialog.preset(font);
     QCOMPARE(coloursOf(&dialog)->currentText(), entry);
     const QFont shown = chooserOf(&dialog)->currentFont();
     QCOMPARE(shown.family(), Face);
     QCOMPARE(shown.pointSize(), 12);
-    QVERIFY(shown.italic());
-    QVERIFY(shown.underline());
-    QVERIFY(!shown.strikeOut());
-    QVERIFY(shown.weight() <= QFont::Normal);
+    QCOMPARE(shown.styleName(), styleName);
+    QCOMPARE(shown.underline(), bool(style & fsUnderline));
+    QCOMPARE(shown.strikeOut(), bool(style & fsStrikeOut));
 }
 
 void TestFontDialog::boldAndColourTaken()
@@ -157,21 +163,34 @@ void TestFontDialog::boldAndColourTaken()
 void TestFontDialog::okWithoutTouchingKeepsEverything_data()
 {
     QTest::addColumn<QString>("face");
+    QTest::addColumn<TFontStyles>("style");
+    QTest::addColumn<int>("height");
     QTest::addColumn<TColor>("colour");
 
-    QTest::newRow("installed face, automatic colour") << Face << clWindowText;
-    QTest::newRow("face the system lacks") << "MS Sans Serif" << clWindowText;
-    QTest::newRow("system colour kept") << Face << TColor(0x80000005u);
-    QTest::newRow("explicit colour kept") << Face << TColor(0x808000);
+    QTest::newRow("plain, automatic colour") << Face << TFontStyles() << -16 << clWindowText;
+    QTest::newRow("italic") << Face << TFontStyles(fsItalic) << -16 << clWindowText;
+    QTest::newRow("bold") << Face << TFontStyles(fsBold) << -16 << clWindowText;
+    QTest::newRow("bold italic underline strikeout") << Face << (fsBold | fsItalic | fsUnderline | fsStrikeOut)
+                                                     << -16 << clWindowText;
+    QTest::newRow("regular face of medium weight") << "C059" << TFontStyles() << -16 << clWindowText;
+    QTest::newRow("face the system lacks") << "MS Sans Serif" << TFontStyles() << -11 << clWindowText;
+    QTest::newRow("face the system lacks, bold") << "MS Sans Serif" << TFontStyles(fsBold) << -11 << clWindowText;
+    QTest::newRow("height between point sizes") << Face << TFontStyles() << -14 << clWindowText;
+    QTest::newRow("system colour kept") << Face << TFontStyles() << -16 << TColor(0x80000005u);
+    QTest::newRow("explicit colour kept") << Face << TFontStyles() << -16 << TColor(0x808000);
 }
 
 void TestFontDialog::okWithoutTouchingKeepsEverything()
 {
     QFETCH(QString, face);
+    QFETCH(TFontStyles, style);
+    QFETCH(int, height);
     QFETCH(TColor, colour);
 
     TFont font = sampleFont();
     font.setName(face);
+    font.setStyle(style);
+    font.setHeight(height);
     font.setColor(colour);
     const TFont before = font;
     whenModal([](TFontDialog *dialog) { press(dialog, QDialogButtonBox::Ok); });
@@ -179,8 +198,44 @@ void TestFontDialog::okWithoutTouchingKeepsEverything()
     QCOMPARE(font.color(), colour);
     QCOMPARE(font.name(), face);
     QCOMPARE(font.charset(), before.charset());
-    QCOMPARE(font.height(), before.height());
-    QCOMPARE(font.style(), before.style());
+    QCOMPARE(font.height(), height);
+    QCOMPARE(font.style(), style);
+}
+
+void TestFontDialog::pickedStyleTaken_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("styleEntry");
+    QTest::addColumn<TFontStyles>("before");
+    QTest::addColumn<TFontStyles>("after");
+
+    QTest::newRow("book") << Face << "Book" << (fsBold | fsItalic) << TFontStyles();
+    QTest::newRow("oblique counts as italic") << Face << "Oblique" << TFontStyles(fsBold) << TFontStyles(fsItalic);
+    QTest::newRow("bold") << Face << "Bold" << TFontStyles(fsItalic) << TFontStyles(fsBold);
+    QTest::newRow("light is not bold") << Face << "ExtraLight" << TFontStyles(fsBold) << TFontStyles();
+    QTest::newRow("medium roman is not bold") << "C059 [urw]" << "Roman" << TFontStyles(fsBold) << TFontStyles();
+    QTest::newRow("bold italic") << "C059 [urw]" << "Bold Italic" << TFontStyles() << (fsBold | fsItalic);
+}
+
+void TestFontDialog::pickedStyleTaken()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, styleEntry);
+    QFETCH(TFontStyles, before);
+    QFETCH(TFontStyles, after);
+
+    if (!QFontDatabase::families().contains(family))
+        QSKIP("the family is not installed");
+    TFont font = sampleFont();
+    font.setStyle(before | fsUnderline);
+    bool picked = false;
+    whenModal([&](TFontDialog *dialog) {
+        picked = pickInList(chooserOf(dialog), family) && pickInList(chooserOf(dialog), styleEntry);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TFontDialog::execute(nullptr, font));
+    QVERIFY(picked);
+    QCOMPARE(font.style(), after | fsUnderline);
 }
 
 void TestFontDialog::newFaceResetsCharset()

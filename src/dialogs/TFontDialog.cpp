@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QIntValidator>
 #include <QLabel>
@@ -12,6 +13,9 @@
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+#include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -55,6 +59,47 @@ QString faceName(const QString &family)
     if (bracket > 0 && family.endsWith(u']'))
         return family.left(bracket);
     return family;
+}
+
+// Regular faces of some families report a medium weight (500); only a demibold or
+// heavier face makes the font bold.
+bool isBold(int weight)
+{
+    return weight >= QFont::DemiBold;
+}
+
+int pointSize(const QFont &font)
+{
+    return font.pointSize() > 0 ? font.pointSize() : qRound(font.pointSizeF());
+}
+
+// The family's style closest to the wanted weight and slant, preferring the normal width.
+QString closestStyle(const QString &family, bool bold, bool italic)
+{
+    static const QStringList OtherWidths = {QStringLiteral("Condensed"), QStringLiteral("Narrow"),
+                                            QStringLiteral("Compressed"), QStringLiteral("Expanded"),
+                                            QStringLiteral("Extended")};
+    constexpr int SlantMismatch = 10000;
+    constexpr int WidthMismatch = 1000;
+    const int wantedWeight = bold ? QFont::Bold : QFont::Normal;
+
+    QString best;
+    int bestScore = std::numeric_limits<int>::max();
+    for (const QString &style : QFontDatabase::styles(family)) {
+        const QFont candidate = QFontDatabase::font(family, style, 12);
+        int score = std::abs(candidate.weight() - wantedWeight);
+        if ((candidate.style() != QFont::StyleNormal) != italic)
+            score += SlantMismatch;
+        for (const QString &width : OtherWidths) {
+            if (style.contains(width, Qt::CaseInsensitive))
+                score += WidthMismatch;
+        }
+        if (score < bestScore) {
+            bestScore = score;
+            best = style;
+        }
+    }
+    return best;
 }
 
 QIcon swatch(TColor colour)
@@ -120,8 +165,19 @@ int TFontDialog::colourIndex(TColor colour)
 
 void TFontDialog::preset(const TFont &font)
 {
-    m_chooser->setCurrentFont(font.toQFont());
-    m_presetFamily = m_chooser->currentFont().family();
+    const QFont wanted = font.toQFont();
+    m_chooser->setCurrentFont(wanted);
+    // The chooser matches styles by generic names ("Normal", "Italic") and falls back to
+    // the first style of the family, which may be an oblique one; name the style exactly.
+    const QString family = m_chooser->currentFont().family();
+    const QString style = closestStyle(family, wanted.bold(), wanted.italic());
+    if (!style.isEmpty()) {
+        QFont exact = wanted;
+        exact.setFamily(family);
+        exact.setStyleName(style);
+        m_chooser->setCurrentFont(exact);
+    }
+    m_shown = m_chooser->currentFont();
     {
         const QSignalBlocker blocker(m_colours);
         m_colours->setCurrentIndex(colourIndex(font.color()));
@@ -132,20 +188,26 @@ void TFontDialog::preset(const TFont &font)
 void TFontDialog::applyTo(TFont &font) const
 {
     const QFont chosen = m_chooser->currentFont();
-    // A face the system lacks shows as a stand-in; it is replaced only when the user picks another.
-    if (chosen.family() != m_presetFamily) {
+    // What the user left alone stays as it was, so a face the system lacks, shown as a
+    // stand-in, and a height between two point sizes survive an OK.
+    if (chosen.family() != m_shown.family()) {
         font.setName(faceName(chosen.family()));
         font.setCharset(TFont::DefaultCharset);
     }
-    const int points = chosen.pointSize() > 0 ? chosen.pointSize() : qRound(chosen.pointSizeF());
-    if (points > 0)
+    const int points = pointSize(chosen);
+    if (points > 0 && points != pointSize(m_shown))
         font.setSize(points);
 
-    TFontStyles style;
-    if (chosen.weight() > QFont::Normal)
-        style |= fsBold;
-    if (chosen.italic())
-        style |= fsItalic;
+    TFontStyles style = font.style() & (fsBold | fsItalic);
+    const bool styleChanged = chosen.styleName() != m_shown.styleName() || chosen.weight() != m_shown.weight()
+        || chosen.style() != m_shown.style();
+    if (styleChanged) {
+        style = {};
+        if (isBold(chosen.weight()))
+            style |= fsBold;
+        if (chosen.style() != QFont::StyleNormal)
+            style |= fsItalic;
+    }
     if (chosen.underline())
         style |= fsUnderline;
     if (chosen.strikeOut())

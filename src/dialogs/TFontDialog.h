@@ -3,6 +3,7 @@
 #include "storage/TFont.h"
 
 #include <QDialog>
+#include <QFont>
 
 class QComboBox;
 class QFontDialog;
@@ -37,6 +38,6 @@ private:
 
     QFontDialog *m_chooser = nullptr;
     QComboBox *m_colours = nullptr;
-    QString m_presetFamily;
+    QFont m_shown;
     bool m_colourPicked = false;
 };
