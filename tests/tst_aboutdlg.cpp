@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -17,6 +19,7 @@ private slots:
     void keys_data();
     void keys();
     void okButtonCloses();
+    void showsTheProgramIcon();
     void centredFirstThenReopensWhereLeft();
 
 private:
@@ -68,6 +71,22 @@ void TestAboutDlg::okButtonCloses()
     QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("OKBtn")), Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void TestAboutDlg::showsTheProgramIcon()
+{
+    TAboutDlg dialog;
+    auto *image = dialog.findChild<QLabel *>(QStringLiteral("Image1"));
+    QVERIFY(image);
+    const QImage picture = image->pixmap().toImage();
+    QVERIFY(!picture.isNull());
+    // A blank picture would mean the icon was not found among the resources.
+    int opaque = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            opaque += qAlpha(picture.pixel(x, y)) == 255 ? 1 : 0;
+    QVERIFY2(opaque > picture.width() * picture.height() / 3,
+             qPrintable(QStringLiteral("%1 opaque pixels").arg(opaque)));
 }
 
 void TestAboutDlg::centredFirstThenReopensWhereLeft()
