@@ -120,6 +120,7 @@ TFontDialog::TFontDialog(QWidget *parent)
     m_chooser->setObjectName(QString::fromLatin1(FontChooserName));
     m_chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     m_chooser->setWindowFlags(Qt::Widget);
+    m_chooser->setSizeGripEnabled(false);
     liftSizeLimit();
     // Escape inside the embedded chooser closes it alone; make it cancel the whole dialog.
     connect(m_chooser, &QDialog::rejected, this, &QDialog::reject);
