@@ -206,6 +206,7 @@ private slots:
     void saveFailingMidWriteKeepsOldFile();
     void lockHeldByAnotherProcess();
     void lockReleasedWhenHolderIsKilled();
+    void loadFromUnreadableDirectory();
 
 private:
     QString dataPath() const { return m_dir->filePath(QString::fromLatin1(NoteFile::FileName)); }
@@ -682,6 +683,28 @@ void TestNoteFile::lockReleasedWhenHolderIsKilled()
     const NotePages pages{{QStringLiteral("After"), QStringLiteral("kill")}};
     NoteFile(dataPath()).save(pages);
     QCOMPARE(NoteFile(dataPath()).load(), std::optional<NotePages>(pages));
+}
+
+// The directory cannot be opened to carry the lock, but the file in it can be read:
+// the load locks the file itself instead of failing.
+void TestNoteFile::loadFromUnreadableDirectory()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to start the loader as another user");
+    const uid_t nobody = 65534;
+    const QString dir = m_dir->filePath(QStringLiteral("search-only"));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("search-only")));
+    const QString path = dir + QStringLiteral("/Pinnote.set");
+    NoteFile(path).save({{QStringLiteral("One"), QString()}, {QStringLiteral("Two"), QString()}});
+    QCOMPARE(::chmod(QFile::encodeName(m_dir->path()).constData(), 0711), 0);
+    QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 0711), 0);
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+
+    QProcess loader;
+    loader.start(QStringLiteral(PINNOTE_TOOLS_DIR "/notefile_child"),
+                 {QStringLiteral("load-as"), QString::number(nobody), path});
+    QVERIFY(loader.waitForFinished(-1));
+    QCOMPARE(loader.readAllStandardOutput().trimmed(), QByteArray("pages 2"));
 }
 
 QTEST_GUILESS_MAIN(TestNoteFile)

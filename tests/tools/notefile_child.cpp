@@ -4,6 +4,8 @@
 //   notefile_child alternate <note file> <pad A file> <pad B file>
 //       loads both pads, prints "ready", then saves B, A, B, ... to the note file for ever,
 //       printing "saved" after each save and "tick" about every millisecond meanwhile.
+//   notefile_child load-as <uid> <note file>
+//       (started as root) becomes that user, loads the note file and prints "pages N".
 #include "platform/Exceptions.h"
 #include "storage/FileLock.h"
 #include "storage/NoteFile.h"
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <grp.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -64,6 +67,17 @@ int alternate(const QString &path, const QString &padA, const QString &padB)
     }
 }
 
+int loadAs(uid_t user, const QString &path)
+{
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) {
+        say("setuid failed");
+        return Failed;
+    }
+    const std::optional<NotePages> pages = NoteFile(path).load();
+    say(pages ? ("pages " + std::to_string(pages->size())).c_str() : "missing");
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -73,12 +87,14 @@ int main(int argc, char *argv[])
     try {
         if (args.size() == 3 && args.at(1) == QLatin1String("hold"))
             return hold(args.at(2));
+        if (args.size() == 4 && args.at(1) == QLatin1String("load-as"))
+            return loadAs(uid_t(args.at(2).toUInt()), args.at(3));
         if (args.size() == 5 && args.at(1) == QLatin1String("alternate"))
             return alternate(args.at(2), args.at(3), args.at(4));
     } catch (const Exception &e) {
         say(("error: " + e.message().toStdString()).c_str());
         return Failed;
     }
-    say("usage: notefile_child hold FILE | alternate FILE PAD_A PAD_B");
+    say("usage: notefile_child hold FILE | alternate FILE PAD_A PAD_B | load-as UID FILE");
     return Usage;
 }
