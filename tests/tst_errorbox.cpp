@@ -50,7 +50,7 @@ void TestErrorBox::escapedExceptionIsShownAndProgramGoesOn_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("shown");
     QTest::newRow("registry") << 0 << "Failed to set data for 'XPos'";
-    QTest::newRow("open") << 1 << "Cannot open file /x/y.txt";
+    QTest::newRow("open") << 1 << "Cannot open file /x/y.txt.";
     QTest::newRow("standard exception") << 2 << "bad thing.";
 }
 

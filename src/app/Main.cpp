@@ -4,6 +4,7 @@
 #include "dialogs/TAboutDlg.h"
 #include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
+#include "platform/BakedIcons.h"
 #include "platform/ErrorBox.h"
 #include "platform/MessageBox.h"
 #include "platform/TabStrip.h"
@@ -71,7 +72,7 @@ TMainForm::TMainForm(QWidget *parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(ApplicationTitle));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/pinnote.svg")));
+    setWindowIcon(BakedIcons::icon(QLatin1StringView("pinnote")));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setContextMenuPolicy(Qt::PreventContextMenu);
 
@@ -104,23 +105,23 @@ void TMainForm::createActions()
     // their own, with their own hints and enabled states.
     const auto button = [this](const char *name, const char *icon, const char *hint,
                                void (TMainForm::*handler)()) {
-        auto *action = new QAction(QIcon(QString::fromLatin1(icon)), longHint(QString::fromLatin1(hint)), this);
+        auto *action = new QAction(BakedIcons::icon(QLatin1StringView(icon)), longHint(QString::fromLatin1(hint)), this);
         action->setObjectName(QString::fromLatin1(name));
         action->setProperty(HintProperty, QString::fromLatin1(hint));
         if (handler)
             connect(action, &QAction::triggered, this, [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
         return action;
     };
-    SaveButton = button("SaveButton", ":/icons/save.svg", SaveButtonHint, &TMainForm::FileSaveMenuItemClick);
-    CutButton = button("CutButton", ":/icons/cut.svg", CutButtonHint, &TMainForm::EditCutMenuItemClick);
-    CopyButton = button("CopyButton", ":/icons/copy.svg", CopyButtonHint, &TMainForm::EditCopyMenuItemClick);
-    PasteButton = button("PasteButton", ":/icons/paste.svg", PasteButtonHint, &TMainForm::EditPasteMenuItemClick);
-    AddMemoButton = button("AddMemoButton", ":/icons/addmemo.svg", AddMemoButtonHint,
+    SaveButton = button("SaveButton", "save", SaveButtonHint, &TMainForm::FileSaveMenuItemClick);
+    CutButton = button("CutButton", "cut", CutButtonHint, &TMainForm::EditCutMenuItemClick);
+    CopyButton = button("CopyButton", "copy", CopyButtonHint, &TMainForm::EditCopyMenuItemClick);
+    PasteButton = button("PasteButton", "paste", PasteButtonHint, &TMainForm::EditPasteMenuItemClick);
+    AddMemoButton = button("AddMemoButton", "addmemo", AddMemoButtonHint,
                            &TMainForm::PagesAddMemoMenuItemClick);
-    RemoveButton = button("RemoveButton", ":/icons/removememo.svg", RemoveButtonHint,
+    RemoveButton = button("RemoveButton", "removememo", RemoveButtonHint,
                           &TMainForm::PagesRemoveMenuItemClick);
-    PrintButton = button("PrintButton", ":/icons/print.svg", PrintButtonHint, &TMainForm::FilePrintMenuItemClick);
-    AboutButton = button("AboutButton", ":/icons/about.svg", AboutButtonHint, &TMainForm::AboutMenuItemClick);
+    PrintButton = button("PrintButton", "print", PrintButtonHint, &TMainForm::FilePrintMenuItemClick);
+    AboutButton = button("AboutButton", "about", AboutButtonHint, &TMainForm::AboutMenuItemClick);
 }
 
 QAction *TMainForm::addMenuAction(QMenu *menu, const char *name, const char *caption, const char *hint,

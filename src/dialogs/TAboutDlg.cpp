@@ -1,21 +1,16 @@
 #include "dialogs/TAboutDlg.h"
 
+#include "platform/BakedIcons.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-#include <QSvgRenderer>
+#include <QIcon>
 
 #include <algorithm>
-
-// The resources live in the static library; make sure they are linked and registered.
-static void initResources()
-{
-    Q_INIT_RESOURCE(pinnote);
-}
 
 namespace {
 
@@ -26,7 +21,7 @@ const char *const WebText = "Web: www.example.com/pinnote";
 const char *const MailText = "Mail: pinnote@example.com";
 const char *const OKText = "OK";
 const char *const FontFace = "MS Sans Serif";
-const char *const IconResource = ":/icons/pinnote.svg";
+const char *const IconName = "pinnote";
 
 // The layout is drawn at 120 pixels per inch.
 constexpr int DesignPpi = 120;
@@ -69,13 +64,7 @@ QRect scaled(const Box &box)
 
 QPixmap programIcon(const QSize &size, qreal pixelRatio)
 {
-    QPixmap pixmap(size * pixelRatio);
-    pixmap.setDevicePixelRatio(pixelRatio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QString::fromLatin1(IconResource));
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    return pixmap;
+    return BakedIcons::icon(QLatin1StringView(IconName)).pixmap(size, pixelRatio);
 }
 
 // Centres the window's frame on its screen, never past the screen's top or left edge.
@@ -96,7 +85,6 @@ void centreOnScreen(QWidget *window)
 TAboutDlg::TAboutDlg(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
-    initResources();
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
     dialogFont.setPixelSize(scaled(FontPixels));
