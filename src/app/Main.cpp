@@ -58,6 +58,12 @@ bool contains(const QWidget *ancestor, const QWidget *widget)
     return false;
 }
 
+int primaryScreenPpi()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? qRound(screen->logicalDotsPerInchY()) : DesignPpi;
+}
+
 QKeySequence keyOf(const QKeyEvent *event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -69,15 +75,14 @@ QKeySequence keyOf(const QKeyEvent *event)
 TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent)
     , m_noteFile(QDir::current().absoluteFilePath(QString::fromLatin1(NoteFile::FileName)))
+    , m_screenPpi(primaryScreenPpi())
+    , m_editorFont(m_screenPpi)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(ApplicationTitle));
     setWindowIcon(BakedIcons::icon(QLatin1StringView("pinnote")));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setContextMenuPolicy(Qt::PreventContextMenu);
-
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        m_screenPpi = qRound(screen->logicalDotsPerInchY());
 
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(WindowFontPixels * m_screenPpi / DesignPpi);
@@ -331,6 +336,7 @@ void TMainForm::FormCreate()
         return;
     TabControl->setCurrentIndex(0);
     Memo->setText(m_pageTexts.value(0));
+    applyEditorFont(m_editorFont);
     SearchActive = false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/TColor.h"
 #include "storage/NoteFile.h"
+#include "storage/TFont.h"
 
 #include <QHash>
 #include <QKeySequence>
@@ -23,7 +24,6 @@ class RichEdit;
 class TabStrip;
 class TAboutDlg;
 class TFindDlg;
-class TFont;
 
 // The main window: one editor showing one page of the pad at a time.
 class TMainForm : public QMainWindow
@@ -50,6 +50,9 @@ public:
     // Saves settings and notes without asking anything: the desktop session or the
     // process is ending.
     void saveForSessionEnd();
+
+    // The editor font as it is stored, system colours unresolved.
+    const TFont &editorFont() const { return m_editorFont; }
 
     // The current hint shown in status panel 0.
     QString hint() const { return m_hint; }
@@ -146,6 +149,7 @@ public slots:
     void TabControlChange();
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -187,8 +191,9 @@ private:
     void writeSettings();
     void applyStayOnTop();
     void applyEditorFont(const TFont &font);
+    void applyStoredBounds();
+    QRect outerBounds() const;
     bool clipboardHasText() const;
-    QRect storedGeometry() const;
 
     // Runs a command; what it throws goes to the error box.
     template<typename F>
@@ -205,4 +210,8 @@ private:
     bool m_notesLoaded = false;
     bool m_closeAllowed = false;
     int m_screenPpi = 96;
+    TFont m_editorFont;
+    QRect m_storedBounds;
+    QMargins m_appliedMargins;
+    bool m_boundsPending = true;
 };

@@ -4,17 +4,98 @@
 #include "app/Main.h"
 
 #include "dialogs/TAboutDlg.h"
+#include "dialogs/TFontDialog.h"
 #include "editor/RichEdit.h"
+#include "platform/DialogPlacement.h"
+#include "platform/ErrorBox.h"
+#include "storage/StoredSettings.h"
+#include "storage/TRegIniFile.h"
 
+#include <QColorDialog>
+#include <QEvent>
 #include <QStatusBar>
 #include <QToolBar>
 
+namespace {
+
+// The frame's thickness on each side: the outer rectangle less the client one.
+QMargins frameMarginsOf(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+}
+
+} // namespace
+
 void TMainForm::readSettings()
 {
+    TRegIniFile store;
+    const StoredSettings values = StoredSettings::read(store, m_screenPpi, [this](const Exception &error) {
+        // Start-up goes on with the default for the value that could not be read.
+        ErrorBox::show(this, error);
+    });
+    OnTop = values.onTop;
+    StatusOn = values.statusOn;
+    ToolbarOn = values.toolbarOn;
+    m_storedBounds = QRect(values.left, values.top, values.width, values.height);
+    applyStoredBounds();
+    MemoColour = values.memoColour;
+    m_editorFont = values.font;
 }
 
 void TMainForm::writeSettings()
 {
+    StoredSettings values(m_screenPpi);
+    values.onTop = OnTop;
+    values.statusOn = StatusOn;
+    values.toolbarOn = ToolbarOn;
+    const QRect bounds = outerBounds();
+    values.left = bounds.left();
+    values.top = bounds.top();
+    values.width = bounds.width();
+    values.height = bounds.height();
+    values.memoColour = MemoColour;
+    values.font = m_editorFont;
+
+    TRegIniFile store;
+    StoredSettings::write(store, values);
+}
+
+QRect TMainForm::outerBounds() const
+{
+    // A minimised window is stored where it would be restored to.
+    if (isMinimized() && !normalGeometry().isEmpty())
+        return normalGeometry().marginsAdded(frameMarginsOf(this));
+    return frameGeometry();
+}
+
+void TMainForm::applyStoredBounds()
+{
+    // The stored size is the outer one; until the window manager has framed the window
+    // the frame is unknown, so this runs again once it is (see event()).
+    m_appliedMargins = frameMarginsOf(this);
+    resize(m_storedBounds.size().shrunkBy(m_appliedMargins));
+    move(m_storedBounds.topLeft());
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    const bool result = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+        if (m_boundsPending && isVisible() && frameMarginsOf(this) != m_appliedMargins) {
+            applyStoredBounds();
+            m_boundsPending = m_appliedMargins.isNull();
+        }
+        break;
+    default:
+        break;
+    }
+    return result;
 }
 
 void TMainForm::applyStayOnTop()
@@ -22,17 +103,22 @@ void TMainForm::applyStayOnTop()
     const bool wasOnTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     if (wasOnTop == OnTop)
         return;
-    // Changing the flag recreates the native window; the widgets and their
-    // contents stay, so only the geometry needs carrying over.
+    // Changing the flag recreates the native window; the widgets and their contents
+    // stay, so only the place on the screen needs carrying over.
     const bool wasVisible = isVisible();
-    const QRect frame = frameGeometry();
-    const QSize size = this->size();
+    const QRect bounds = outerBounds();
     setWindowFlag(Qt::WindowStaysOnTopHint, OnTop);
     if (wasVisible) {
-        move(frame.topLeft());
-        resize(size);
+        m_storedBounds = bounds;
+        applyStoredBounds();
+        m_boundsPending = true;
         show();
     }
+}
+
+void TMainForm::applyEditorFont(const TFont &font)
+{
+    Memo->setDefaultFont(font.toQFont(), font.textColour());
 }
 
 void TMainForm::ViewOnTopMenuItemClick()
@@ -55,10 +141,22 @@ void TMainForm::ViewStatusMenuItemClick()
 
 void TMainForm::ViewColourMenuItemClick()
 {
+    QColorDialog dialog(resolveColour(MemoColour), this);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    placeSystemDialog(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    MemoColour = fromQColor(dialog.selectedColor());
+    Memo->setBackgroundColour(resolveColour(MemoColour));
 }
 
 void TMainForm::ViewFontMenuItemClick()
 {
+    TFont chosen = m_editorFont;
+    if (!TFontDialog::execute(this, chosen))
+        return;
+    m_editorFont = chosen;
+    applyEditorFont(m_editorFont);
 }
 
 void TMainForm::AboutMenuItemClick()

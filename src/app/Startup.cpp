@@ -3,11 +3,18 @@
 #include "app/Main.h"
 #include "app/MainTexts.h"
 #include "platform/MessageBox.h"
+#include "platform/PlatformChoice.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 void Startup::choosePlatform()
 {
+    // A Wayland session lets no program keep itself on top or choose its position;
+    // XWayland does, so use it when it is there and the user has not chosen.
+    if (shouldUseXWayland(QProcessEnvironment::systemEnvironment(), xcbPluginAvailable()))
+        qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 void Startup::initialiseApplication()
@@ -30,6 +37,19 @@ int Startup::run()
         return 1;
     }
     form.createDialogs();
+
+    // When the session or the process is ending there is nobody to answer questions:
+    // keep what can be kept.
+#ifndef QT_NO_SESSIONMANAGER
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager &) { form.saveForSessionEnd(); });
+#endif
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &form, [&form] {
+        form.saveForSessionEnd();
+        QCoreApplication::exit(0);
+    });
+
     form.show();
     return QApplication::exec();
 }
