@@ -23,16 +23,16 @@ int main(int argc, char *argv[])
     QByteArray arrays;
     QByteArray table;
     for (int i = 2; i < argc; ++i) {
-        const QByteArray spec(argv[i]);
-        const qsizetype equals = spec.indexOf('=');
-        const qsizetype colon = spec.lastIndexOf(':');
+        const QByteArray argument(argv[i]);
+        const qsizetype equals = argument.indexOf('=');
+        const qsizetype colon = argument.lastIndexOf(':');
         if (equals < 1 || colon < equals) {
             std::fprintf(stderr, "bad image argument: %s\n", argv[i]);
             return 2;
         }
-        const QByteArray name = spec.left(equals);
-        const QString file = QString::fromLocal8Bit(spec.mid(equals + 1, colon - equals - 1));
-        const int size = spec.mid(colon + 1).toInt();
+        const QByteArray name = argument.left(equals);
+        const QString file = QString::fromLocal8Bit(argument.mid(equals + 1, colon - equals - 1));
+        const int size = argument.mid(colon + 1).toInt();
         QSvgRenderer renderer(file);
         if (!renderer.isValid() || size <= 0) {
             std::fprintf(stderr, "cannot read %s\n", qPrintable(file));
