@@ -76,6 +76,7 @@ void TestAboutDlg::okButtonCloses()
 void TestAboutDlg::showsTheProgramIcon()
 {
     TAboutDlg dialog;
+    dialog.show();
     auto *image = dialog.findChild<QLabel *>(QStringLiteral("Image1"));
     QVERIFY(image);
     const QImage picture = image->pixmap().toImage();

@@ -90,11 +90,14 @@ TAboutDlg::TAboutDlg(QWidget *parent)
     dialogFont.setPixelSize(scaled(FontPixels));
     setFont(dialogFont);
     setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
-    createControls();
+    // The controls are made when the box is first needed: it lives from start-up on,
+    // and most runs never show it.
 }
 
 void TAboutDlg::createControls()
 {
+    if (OKBtn)
+        return;
     const auto label = [this](const char *name, const Box &box, const QString &text) {
         auto *control = new QLabel(text, this);
         control->setObjectName(QString::fromLatin1(name));
@@ -123,6 +126,7 @@ void TAboutDlg::createControls()
 
 void TAboutDlg::setTexts(const QString &title, const QString &version)
 {
+    createControls();
     Title->setText(title);
     Version->setText(version);
 }
@@ -139,6 +143,8 @@ void TAboutDlg::keyPressEvent(QKeyEvent *event)
 
 void TAboutDlg::setVisible(bool visible)
 {
+    if (visible)
+        createControls();
     // Only the first showing is centred; later ones reopen where the dialog was left.
     const bool first = visible && !placed;
     if (first)

@@ -82,11 +82,14 @@ TFindDlg::TFindDlg(QWidget *parent)
     dialogFont.setPixelSize(scaled(FontPixels));
     setFont(dialogFont);
     setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
-    createControls();
+    // The controls are made when the dialog is first shown: it lives from start-up on,
+    // and until then its fields read as empty.
 }
 
 void TFindDlg::createControls()
 {
+    if (OKBtn)
+        return;
     Label1 = new QLabel(QString::fromLatin1(FindLabelText), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -129,21 +132,23 @@ void TFindDlg::createControls()
 
 QString TFindDlg::findText() const
 {
-    return FindText->text();
+    return FindText ? FindText->text() : QString();
 }
 
 bool TFindDlg::wholeWord() const
 {
-    return WholeWord->isChecked();
+    return WholeWord && WholeWord->isChecked();
 }
 
 bool TFindDlg::matchCase() const
 {
-    return MatchCase->isChecked();
+    return MatchCase && MatchCase->isChecked();
 }
 
 void TFindDlg::setVisible(bool visible)
 {
+    if (visible)
+        createControls();
     // Only the first showing is centred; later ones reopen where the dialog was left.
     const bool first = visible && !placed;
     if (first)
