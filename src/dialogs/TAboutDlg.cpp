@@ -1,16 +1,14 @@
 #include "dialogs/TAboutDlg.h"
 
+#include "dialogs/DesignLayout.h"
+
 #include "platform/BakedIcons.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QIcon>
-
-#include <algorithm>
 
 namespace {
 
@@ -29,10 +27,7 @@ constexpr int FontPixels = 14;
 constexpr int ClientWidth = 363;
 constexpr int ClientHeight = 244;
 
-struct Box
-{
-    int left, top, width, height;
-};
+using Box = DesignLayout::Box;
 
 constexpr Box ImageBox{16, 24, 32, 32};
 constexpr Box TitleBox{72, 16, 273, 20};
@@ -43,41 +38,11 @@ constexpr Box WebBox{88, 128, 257, 25};
 constexpr Box MailBox{88, 152, 265, 25};
 constexpr Box OKBox{256, 198, 88, 30};
 
-int screenPpi()
-{
-    static const int ppi = [] {
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        return screen ? qRound(screen->logicalDotsPerInchY()) : DesignPpi;
-    }();
-    return ppi;
-}
-
-int scaled(int designValue)
-{
-    return qRound(double(designValue) * screenPpi() / DesignPpi);
-}
-
-QRect scaled(const Box &box)
-{
-    return QRect(scaled(box.left), scaled(box.top), scaled(box.width), scaled(box.height));
-}
+constexpr DesignLayout Layout(DesignPpi);
 
 QPixmap programIcon(const QSize &size, qreal pixelRatio)
 {
     return BakedIcons::icon(QLatin1StringView(IconName)).pixmap(size, pixelRatio);
-}
-
-// Centres the window's frame on its screen, never past the screen's top or left edge.
-void centreOnScreen(QWidget *window)
-{
-    window->winId(); // the frame's size is known only once the native window exists
-    const QScreen *screen = window->screen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize frame = window->frameGeometry().size();
-    window->move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
-                 area.top() + std::max(0, (area.height() - frame.height()) / 2));
 }
 
 } // namespace
@@ -87,9 +52,9 @@ TAboutDlg::TAboutDlg(QWidget *parent)
 {
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(scaled(FontPixels));
+    dialogFont.setPixelSize(Layout.scaled(FontPixels));
     setFont(dialogFont);
-    setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
+    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     // The controls are made when the box is first needed: it lives from start-up on,
     // and most runs never show it.
 }
@@ -103,7 +68,7 @@ void TAboutDlg::createControls()
         control->setObjectName(QString::fromLatin1(name));
         control->setTextFormat(Qt::PlainText);
         control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        control->setGeometry(scaled(box));
+        control->setGeometry(Layout.scaled(box));
         return control;
     };
 
@@ -118,7 +83,7 @@ void TAboutDlg::createControls()
 
     OKBtn = new QPushButton(QString::fromLatin1(OKText), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(scaled(OKBox));
+    OKBtn->setGeometry(Layout.scaled(OKBox));
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     OKBtn->setFocus();
@@ -148,10 +113,10 @@ void TAboutDlg::setVisible(bool visible)
     // Only the first showing is centred; later ones reopen where the dialog was left.
     const bool first = visible && !placed;
     if (first)
-        centreOnScreen(this);
+        DesignLayout::centreOnScreen(this);
     QDialog::setVisible(visible);
     if (first) {
-        centreOnScreen(this); // again, now that the window manager may have told the frame
+        DesignLayout::centreOnScreen(this); // again, now that the window manager may have told the frame
         placed = true;
     }
 }

@@ -1,5 +1,7 @@
 #include "dialogs/TFindDlg.h"
 
+#include "dialogs/DesignLayout.h"
+
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -26,10 +28,7 @@ constexpr int FontPixels = 11;
 constexpr int ClientWidth = 313;
 constexpr int ClientHeight = 145;
 
-struct Box
-{
-    int left, top, width, height;
-};
+using Box = DesignLayout::Box;
 
 constexpr Box FindLabelBox{16, 24, 49, 13};
 constexpr Box FindTextBox{80, 16, 185, 21};
@@ -38,37 +37,7 @@ constexpr Box MatchCaseBox{80, 88, 97, 17};
 constexpr Box OKBox{143, 108, 75, 25};
 constexpr Box CancelBox{223, 108, 75, 25};
 
-int screenPpi()
-{
-    static const int ppi = [] {
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        return screen ? qRound(screen->logicalDotsPerInchY()) : DesignPpi;
-    }();
-    return ppi;
-}
-
-int scaled(int designValue)
-{
-    return qRound(double(designValue) * screenPpi() / DesignPpi);
-}
-
-QRect scaled(const Box &box)
-{
-    return QRect(scaled(box.left), scaled(box.top), scaled(box.width), scaled(box.height));
-}
-
-// Centres the window's frame on its screen, never past the screen's top or left edge.
-void centreOnScreen(QWidget *window)
-{
-    window->winId(); // the frame's size is known only once the native window exists
-    const QScreen *screen = window->screen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize frame = window->frameGeometry().size();
-    window->move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
-                 area.top() + std::max(0, (area.height() - frame.height()) / 2));
-}
+constexpr DesignLayout Layout(DesignPpi);
 
 } // namespace
 
@@ -79,9 +48,9 @@ TFindDlg::TFindDlg(QWidget *parent)
     setObjectName(QStringLiteral("FindDlg"));
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(scaled(FontPixels));
+    dialogFont.setPixelSize(Layout.scaled(FontPixels));
     setFont(dialogFont);
-    setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
+    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     // The controls are made when the dialog is first shown: it lives from start-up on,
     // and until then its fields read as empty.
 }
@@ -95,32 +64,32 @@ void TFindDlg::createControls()
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The label is its own buddy: its access key is shown but moves the focus nowhere.
     Label1->setBuddy(Label1);
-    QRect labelRect = scaled(FindLabelBox);
+    QRect labelRect = Layout.scaled(FindLabelBox);
     labelRect.setWidth(std::max(labelRect.width(), Label1->sizeHint().width()));
     Label1->setGeometry(labelRect);
 
     FindText = new QLineEdit(this);
     FindText->setObjectName(QStringLiteral("FindText"));
     FindText->setMaxLength(std::numeric_limits<int>::max());
-    FindText->setGeometry(scaled(FindTextBox));
+    FindText->setGeometry(Layout.scaled(FindTextBox));
 
     WholeWord = new QCheckBox(QString::fromLatin1(WholeWordText), this);
     WholeWord->setObjectName(QStringLiteral("WholeWord"));
-    WholeWord->setGeometry(scaled(WholeWordBox));
+    WholeWord->setGeometry(Layout.scaled(WholeWordBox));
 
     MatchCase = new QCheckBox(QString::fromLatin1(MatchCaseText), this);
     MatchCase->setObjectName(QStringLiteral("MatchCase"));
-    MatchCase->setGeometry(scaled(MatchCaseBox));
+    MatchCase->setGeometry(Layout.scaled(MatchCaseBox));
 
     OKBtn = new QPushButton(QString::fromLatin1(OKText), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(scaled(OKBox));
+    OKBtn->setGeometry(Layout.scaled(OKBox));
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
 
     CancelBtn = new QPushButton(QString::fromLatin1(CancelText), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(scaled(CancelBox));
+    CancelBtn->setGeometry(Layout.scaled(CancelBox));
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     setTabOrder(FindText, WholeWord);
@@ -152,10 +121,10 @@ void TFindDlg::setVisible(bool visible)
     // Only the first showing is centred; later ones reopen where the dialog was left.
     const bool first = visible && !placed;
     if (first)
-        centreOnScreen(this);
+        DesignLayout::centreOnScreen(this);
     QDialog::setVisible(visible);
     if (first) {
-        centreOnScreen(this); // again, now that the window manager may have told the frame
+        DesignLayout::centreOnScreen(this); // again, now that the window manager may have told the frame
         placed = true;
     }
 }

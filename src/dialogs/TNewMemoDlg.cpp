@@ -1,5 +1,7 @@
 #include "dialogs/TNewMemoDlg.h"
 
+#include "dialogs/DesignLayout.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,47 +25,14 @@ constexpr int FontPixels = 14;
 constexpr int ClientWidth = 316;
 constexpr int ClientHeight = 115;
 
-struct Box
-{
-    int left, top, width, height;
-};
+using Box = DesignLayout::Box;
 
 constexpr Box NameLabelBox{40, 24, 40, 16};
 constexpr Box NameEditBox{96, 16, 169, 24};
 constexpr Box OKBox{105, 78, 93, 30};
 constexpr Box CancelBox{204, 78, 92, 30};
 
-int screenPpi()
-{
-    static const int ppi = [] {
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        return screen ? qRound(screen->logicalDotsPerInchY()) : DesignPpi;
-    }();
-    return ppi;
-}
-
-int scaled(int designValue)
-{
-    return qRound(double(designValue) * screenPpi() / DesignPpi);
-}
-
-QRect scaled(const Box &box)
-{
-    return QRect(scaled(box.left), scaled(box.top), scaled(box.width), scaled(box.height));
-}
-
-// Centres the window's frame on its screen, never past the screen's top or left edge.
-void centreOnScreen(QWidget *window)
-{
-    window->winId(); // the frame's size is known only once the native window exists
-    const QScreen *screen = window->screen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize frame = window->frameGeometry().size();
-    window->move(area.left() + std::max(0, (area.width() - frame.width()) / 2),
-                 area.top() + std::max(0, (area.height() - frame.height()) / 2));
-}
+constexpr DesignLayout Layout(DesignPpi);
 
 } // namespace
 
@@ -73,9 +42,9 @@ TNewMemoDlg::TNewMemoDlg(QWidget *parent)
 {
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(scaled(FontPixels));
+    dialogFont.setPixelSize(Layout.scaled(FontPixels));
     setFont(dialogFont);
-    setFixedSize(scaled(ClientWidth), scaled(ClientHeight));
+    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     createControls();
 }
 
@@ -88,12 +57,12 @@ void TNewMemoDlg::createControls()
     NameEdit = new QLineEdit(this);
     NameEdit->setObjectName(QStringLiteral("NameEdit"));
     NameEdit->setMaxLength(std::numeric_limits<int>::max());
-    NameEdit->setGeometry(scaled(NameEditBox));
+    NameEdit->setGeometry(Layout.scaled(NameEditBox));
     Label1->setBuddy(NameEdit);
 
     // A right-aligned label keeps its right edge and grows leftwards when the
     // substituted face is wider than the designed one.
-    QRect labelRect = scaled(NameLabelBox);
+    QRect labelRect = Layout.scaled(NameLabelBox);
     const int textWidth = Label1->sizeHint().width();
     if (textWidth > labelRect.width())
         labelRect.setLeft(std::max(0, labelRect.right() + 1 - textWidth));
@@ -101,13 +70,13 @@ void TNewMemoDlg::createControls()
 
     OKBtn = new QPushButton(QString::fromLatin1(OKText), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(scaled(OKBox));
+    OKBtn->setGeometry(Layout.scaled(OKBox));
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
 
     CancelBtn = new QPushButton(QString::fromLatin1(CancelText), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(scaled(CancelBox));
+    CancelBtn->setGeometry(Layout.scaled(CancelBox));
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     setTabOrder(NameEdit, OKBtn);
@@ -126,9 +95,9 @@ void TNewMemoDlg::setVisible(bool visible)
     if (opening) {
         NameEdit->clear();
         NameEdit->setFocus();
-        centreOnScreen(this);
+        DesignLayout::centreOnScreen(this);
     }
     QDialog::setVisible(visible);
     if (opening)
-        centreOnScreen(this); // again, now that the window manager may have told the frame
+        DesignLayout::centreOnScreen(this); // again, now that the window manager may have told the frame
 }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QRect>
+
+class QWidget;
+
+// Places the controls of a dialog drawn at a design resolution on this screen.
+class DesignLayout
+{
+public:
+    struct Box
+    {
+        int left, top, width, height;
+    };
+
+    explicit constexpr DesignLayout(int designPpi)
+        : m_designPpi(designPpi)
+    {
+    }
+
+    int scaled(int designValue) const;
+    QRect scaled(const Box &box) const;
+
+    // The primary screen's pixels per inch, taken once.
+    static int screenPpi();
+
+    // Centres the window's frame on its screen, never past the screen's top or left edge.
+    static void centreOnScreen(QWidget *window);
+
+private:
+    int m_designPpi;
+};
