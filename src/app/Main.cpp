@@ -518,21 +518,12 @@ TMainForm::CloseAction TMainForm::FormClose()
         return CloseAction::None;
     }
 
-    CloseAction action = CloseAction::None;
-    if (SaveNotes()) {
-        action = CloseAction::Free;
-    } else {
-        MessageBox::Request question;
-        question.parent = this;
-        question.text = QString::fromLatin1(ExitAnywayQuestion);
-        question.caption = QString::fromLatin1(ErrorCaption);
-        question.icon = MessageBox::Icon::Exclamation;
-        question.buttons = MessageBox::Yes | MessageBox::No;
-        question.defaultButton = MessageBox::Yes;
-        if (MessageBox::show(question) == MessageBox::Yes)
-            action = CloseAction::Free;
-    }
-    return action;
+    if (SaveNotes())
+        return CloseAction::Free;
+    const MessageBox::Button answer =
+        MessageBox::show(this, QString::fromLatin1(ExitAnywayQuestion), QString::fromLatin1(ErrorCaption),
+                         MessageBox::Icon::Exclamation, MessageBox::Yes | MessageBox::No, MessageBox::Yes);
+    return answer == MessageBox::Yes ? CloseAction::Free : CloseAction::None;
 }
 
 void TMainForm::saveForSessionEnd()

@@ -28,12 +28,8 @@ int Startup::run()
 {
     TMainForm form;
     if (!form.notesLoaded()) {
-        MessageBox::Request request;
-        request.text = QString::fromLatin1(MainTexts::CouldNotOpenNotes);
-        request.caption = QString::fromLatin1(MainTexts::ErrorCaption);
-        request.icon = MessageBox::Icon::Exclamation;
-        request.buttons = MessageBox::Ok;
-        MessageBox::show(request);
+        MessageBox::show(nullptr, QString::fromLatin1(MainTexts::CouldNotOpenNotes),
+                         QString::fromLatin1(MainTexts::ErrorCaption), MessageBox::Icon::Exclamation);
         return 1;
     }
     form.createDialogs();

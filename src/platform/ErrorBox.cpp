@@ -13,14 +13,7 @@ QString ErrorBox::displayText(const QString &message)
 
 void ErrorBox::show(QWidget *parent, const QString &message)
 {
-    MessageBox::Request request;
-    request.parent = parent;
-    request.text = displayText(message);
-    request.caption = QCoreApplication::applicationName();
-    request.icon = MessageBox::Icon::Error;
-    request.buttons = MessageBox::Ok;
-    request.defaultButton = MessageBox::Ok;
-    MessageBox::show(request);
+    MessageBox::show(parent, displayText(message), QCoreApplication::applicationName(), MessageBox::Icon::Error);
 }
 
 void ErrorBox::show(QWidget *parent, const Exception &error)

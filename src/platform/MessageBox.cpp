@@ -63,6 +63,19 @@ MessageBox::Button MessageBox::show(const Request &request)
     return Ok;
 }
 
+MessageBox::Button MessageBox::show(QWidget *parent, const QString &text, const QString &caption, Icon icon,
+                                    Buttons buttons, Button defaultButton)
+{
+    Request request;
+    request.parent = parent;
+    request.text = text;
+    request.caption = caption;
+    request.icon = icon;
+    request.buttons = buttons;
+    request.defaultButton = defaultButton;
+    return show(request);
+}
+
 MessageBox::Handler MessageBox::setHandler(Handler newHandler)
 {
     Handler previous = std::move(handler());

@@ -34,6 +34,8 @@ struct Request
 // Shows the box modally and returns the button that closed it
 // (Cancel or No for Escape / the close box, whichever the box has, else Ok).
 Button show(const Request &request);
+Button show(QWidget *parent, const QString &text, const QString &caption, Icon icon, Buttons buttons = Ok,
+            Button defaultButton = Ok);
 
 using Handler = std::function<Button(const Request &)>;
 // Replaces the real boxes; an empty handler restores them. Returns the previous one.
