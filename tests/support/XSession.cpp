@@ -1,6 +1,7 @@
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 XSession::XSession() = default;
@@ -57,15 +58,18 @@ QString XSession::start()
         m_windowManager.start();
         m_windowManager.waitForStarted(10000);
         // The window manager is ready once it has announced itself on the root window.
-        const QDeadlineTimer wmReady(10000);
-        while (!wmReady.hasExpired() && m_windowManager.state() == QProcess::Running) {
+        const QDeadlineTimer wmReady(30000);
+        bool announced = false;
+        while (!announced && !wmReady.hasExpired() && m_windowManager.state() == QProcess::Running) {
             QProcess xprop;
             xprop.setProcessEnvironment(env);
             xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
             xprop.waitForFinished(5000);
-            if (xprop.readAllStandardOutput().contains("window id"))
-                break;
+            announced = xprop.readAllStandardOutput().contains("window id");
         }
+        // Without it nothing frames the windows or answers Alt+F4.
+        if (!announced)
+            return QStringLiteral("openbox did not come up on ") + m_display;
     }
     return {};
 }
@@ -109,4 +113,83 @@ void XSession::screenshot(const QString &path) const
     process.setProcessEnvironment(env);
     process.start(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
     process.waitForFinished(30000);
+}
+
+QString XSession::run(const QString &program, const QStringList &arguments, int *exitCode) const
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+QRect XSession::clientGeometry(const QString &window) const
+{
+    int status = -1;
+    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}, &status);
+    if (status != 0)
+        return {};
+    const auto field = [&out](const QString &label, bool *ok) {
+        const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"));
+        const QRegularExpressionMatch match = pattern.match(out);
+        *ok = match.hasMatch();
+        return match.hasMatch() ? match.captured(1).toInt() : 0;
+    };
+    bool okX = false, okY = false, okW = false, okH = false;
+    const int x = field(QStringLiteral("Absolute upper-left X"), &okX);
+    const int y = field(QStringLiteral("Absolute upper-left Y"), &okY);
+    const int width = field(QStringLiteral("Width"), &okW);
+    const int height = field(QStringLiteral("Height"), &okH);
+    if (!okX || !okY || !okW || !okH)
+        return {};
+    return QRect(x, y, width, height);
+}
+
+QMargins XSession::frameExtents(const QString &window, bool *known) const
+{
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QString out = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("=\\s*(\\d+),\\s*(\\d+),\\s*(\\d+),\\s*(\\d+)")).match(out);
+    if (known)
+        *known = match.hasMatch();
+    if (!match.hasMatch())
+        return {};
+    return QMargins(match.captured(1).toInt(), match.captured(3).toInt(), match.captured(2).toInt(),
+                    match.captured(4).toInt());
+}
+
+QRect XSession::outerGeometry(const QString &window) const
+{
+    bool known = false;
+    const QMargins frame = frameExtents(window, &known);
+    const QRect client = clientGeometry(window);
+    if (!known || client.isNull())
+        return {};
+    return client.marginsAdded(frame);
+}
+
+QImage XSession::grabWindow(const QString &window, const QString &savePath) const
+{
+    // PNG on standard output, so nothing is left behind unless asked for.
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(QStringLiteral("import"), {QStringLiteral("-window"), window, QStringLiteral("png:-")});
+    process.waitForFinished(30000);
+    const QByteArray png = process.readAllStandardOutput();
+    QImage image;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || !image.loadFromData(png, "PNG"))
+        return {};
+    if (!savePath.isEmpty())
+        image.save(savePath, "PNG");
+    return image;
 }

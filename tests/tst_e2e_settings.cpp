@@ -1,0 +1,223 @@
+// The window's place, size and toolbar switch carried from one run of the real program
+// to the next, on a private X display with a window manager.
+
+#include "support/XSession.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int WaitMs = 30000;
+
+enum class CloseBy { AltF4, FileExit };
+
+// The editor's default background, clYellow.
+bool isEditorYellow(QRgb pixel)
+{
+    return qRed(pixel) == 255 && qGreen(pixel) == 255 && qBlue(pixel) == 0;
+}
+
+// Distance from the top of the client area to the first yellow row, down the middle
+// column; -1 when no yellow is on show.
+int editorTop(const QImage &image)
+{
+    if (image.isNull())
+        return -1;
+    const int x = image.width() / 2;
+    for (int y = 0; y < image.height(); ++y) {
+        if (isEditorYellow(image.pixel(x, y)))
+            return y;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestEndToEndSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void geometryAndToolbarSurviveRestart_data();
+    void geometryAndToolbarSurviveRestart();
+
+private:
+    void startProgram();
+    QString waitForWindow(const QString &title);
+    void key(const QString &window, const QString &keys);
+    void closeAndWait(const QString &window, CloseBy how);
+    QRect storedBounds() const;
+    QString storedValue(const QString &key) const;
+    QString screenshotPath(const QString &name) const;
+
+    XSession m_x;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_program;
+};
+
+void TestEndToEndSettings::initTestCase()
+{
+    const QString error = m_x.start();
+    if (!error.isEmpty())
+        QFAIL(qPrintable(error));
+}
+
+void TestEndToEndSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestEndToEndSettings::cleanup()
+{
+    if (m_program && m_program->state() != QProcess::NotRunning) {
+        m_program->kill();
+        m_program->waitForFinished(5000);
+    }
+    m_program.reset();
+    m_dir.reset();
+}
+
+void TestEndToEndSettings::startProgram()
+{
+    m_program = std::make_unique<QProcess>();
+    m_program->setProcessEnvironment(m_x.environment(m_dir->path(), m_dir->filePath(QStringLiteral("config"))));
+    m_program->setWorkingDirectory(m_dir->path());
+    m_program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_program->start(QStringLiteral(PINNOTE_BINARY), {});
+    QVERIFY(m_program->waitForStarted(10000));
+}
+
+QString TestEndToEndSettings::waitForWindow(const QString &title)
+{
+    QStringList windows;
+    const auto found = [&] {
+        windows = m_x.findWindows(title);
+        return !windows.isEmpty() || m_program->state() == QProcess::NotRunning;
+    };
+    const QDeadlineTimer deadline(WaitMs);
+    while (!found() && !deadline.hasExpired())
+        QTest::qWait(50);
+    return windows.value(0);
+}
+
+void TestEndToEndSettings::key(const QString &window, const QString &keys)
+{
+    m_x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    m_x.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+}
+
+void TestEndToEndSettings::closeAndWait(const QString &window, CloseBy how)
+{
+    if (how == CloseBy::AltF4) {
+        // openbox turns Alt+F4 into a close request of the active window.
+        key(window, QStringLiteral("alt+F4"));
+    } else {
+        // Alt+F opens the File menu; "x" then picks E&xit.
+        key(window, QStringLiteral("alt+f"));
+        m_x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    }
+    QVERIFY(m_program->waitForFinished(WaitMs) || m_program->state() == QProcess::NotRunning);
+    QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program->exitCode(), 0);
+}
+
+QString TestEndToEndSettings::storedValue(const QString &key) const
+{
+    const QSettings ini(m_dir->filePath(QStringLiteral("config/Brindle Pinnote.ini")), QSettings::IniFormat);
+    return ini.value(QStringLiteral("Settings/") + key).toString();
+}
+
+QRect TestEndToEndSettings::storedBounds() const
+{
+    bool okX = false, okY = false, okW = false, okH = false;
+    const QRect bounds(storedValue(QStringLiteral("XPos")).toInt(&okX), storedValue(QStringLiteral("YPos")).toInt(&okY),
+                       storedValue(QStringLiteral("XSize")).toInt(&okW),
+                       storedValue(QStringLiteral("YSize")).toInt(&okH));
+    return okX && okY && okW && okH ? bounds : QRect();
+}
+
+QString TestEndToEndSettings::screenshotPath(const QString &name) const
+{
+    // Kept after the run for a look when E2E_SCREENSHOTS names a folder.
+    const QString folder = qEnvironmentVariable("E2E_SCREENSHOTS");
+    if (folder.isEmpty())
+        return {};
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(QString::fromLatin1(QTest::currentDataTag()) + QLatin1Char('-') + name);
+}
+
+void TestEndToEndSettings::geometryAndToolbarSurviveRestart_data()
+{
+    QTest::addColumn<CloseBy>("closeBy");
+    QTest::addColumn<QRect>("client");
+
+    QTest::newRow("Alt+F4") << CloseBy::AltF4 << QRect(200, 150, 500, 350);
+    QTest::newRow("File > Exit") << CloseBy::FileExit << QRect(37, 61, 613, 407);
+}
+
+void TestEndToEndSettings::geometryAndToolbarSurviveRestart()
+{
+    QFETCH(CloseBy, closeBy);
+    QFETCH(QRect, client);
+
+    startProgram();
+    QString window = waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared");
+
+    // A clean profile opens the window at 100, 100, 400 by 280, frame included.
+    QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), QRect(100, 100, 400, 280), WaitMs);
+    int withToolbar = -1;
+    QTRY_VERIFY_WITH_TIMEOUT((withToolbar = editorTop(m_x.grabWindow(window))) > 0, WaitMs);
+    m_x.grabWindow(window, screenshotPath(QStringLiteral("1-first-start.png")));
+
+    m_x.xdotool({QStringLiteral("windowmove"), window, QString::number(client.x()), QString::number(client.y())});
+    m_x.xdotool({QStringLiteral("windowsize"), window, QString::number(client.width()),
+                 QString::number(client.height())});
+    QTRY_COMPARE_WITH_TIMEOUT(m_x.clientGeometry(window), client, WaitMs);
+
+    // Alt+V opens the View menu; "t" picks &Toolbar.
+    key(window, QStringLiteral("alt+v"));
+    m_x.xdotool({QStringLiteral("key"), QStringLiteral("t")});
+    // The editor moves up into the room the toolbar leaves, at least a button's height (29).
+    int withoutToolbar = -1;
+    QTRY_VERIFY_WITH_TIMEOUT((withoutToolbar = editorTop(m_x.grabWindow(window))) > 0
+                                 && withoutToolbar <= withToolbar - 29,
+                             WaitMs);
+    m_x.grabWindow(window, screenshotPath(QStringLiteral("2-moved-toolbar-off.png")));
+
+    const QRect outer = m_x.outerGeometry(window);
+    QVERIFY(!outer.isNull());
+    closeAndWait(window, closeBy);
+    if (QTest::currentTestFailed())
+        return;
+
+    QCOMPARE(storedValue(QStringLiteral("Toolbar")), QStringLiteral("0"));
+    QCOMPARE(storedBounds(), outer);
+
+    startProgram();
+    window = waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared at the second start");
+    QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), outer, WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(editorTop(m_x.grabWindow(window)), withoutToolbar, WaitMs);
+    m_x.grabWindow(window, screenshotPath(QStringLiteral("3-second-start.png")));
+
+    closeAndWait(window, closeBy);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(storedValue(QStringLiteral("Toolbar")), QStringLiteral("0"));
+    QCOMPARE(storedBounds(), outer);
+}
+
+QTEST_GUILESS_MAIN(TestEndToEndSettings)
+#include "tst_e2e_settings.moc"
