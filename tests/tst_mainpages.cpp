@@ -302,17 +302,20 @@ void TestMainPages::switchingBackShowsTextAsTyped_data()
     QTest::addColumn<QStringList>("linesB");
     QTest::addColumn<QString>("expectedA");
     QTest::addColumn<QString>("expectedB");
+    QTest::addColumn<bool>("byKeys");
 
     QTest::newRow("one line each") << QStringList{"first page"} << QStringList{"second page"}
-                                   << "first page" << "second page";
+                                   << "first page" << "second page" << false;
     QTest::newRow("several lines") << QStringList{"one", "two", "three"} << QStringList{"x", "y"}
-                                   << "one\r\ntwo\r\nthree" << "x\r\ny";
+                                   << "one\r\ntwo\r\nthree" << "x\r\ny" << false;
     QTest::newRow("empty lines and trailing break")
         << QStringList{"", "middle", ""} << QStringList{"  indented  "} << "\r\nmiddle\r\n"
-        << "  indented  ";
-    QTest::newRow("second page left empty") << QStringList{"only A"} << QStringList{} << "only A" << "";
+        << "  indented  " << false;
+    QTest::newRow("second page left empty") << QStringList{"only A"} << QStringList{} << "only A" << "" << false;
     QTest::newRow("non-ASCII") << QStringList{"Grüße", "Ärger"} << QStringList{"café"}
-                               << QString::fromUtf8("Grüße\r\nÄrger") << QString::fromUtf8("café");
+                               << QString::fromUtf8("Grüße\r\nÄrger") << QString::fromUtf8("café") << false;
+    QTest::newRow("arrow keys on the tab strip") << QStringList{"left", "page"} << QStringList{"right page"}
+                                                 << "left\r\npage" << "right page" << true;
 }
 
 void TestMainPages::switchingBackShowsTextAsTyped()
@@ -321,21 +324,31 @@ void TestMainPages::switchingBackShowsTextAsTyped()
     QFETCH(QStringList, linesB);
     QFETCH(QString, expectedA);
     QFETCH(QString, expectedB);
+    QFETCH(bool, byKeys);
     QVERIFY(startForm());
 
     typeLines(linesA);
     QVERIFY(addMemo(QStringLiteral("B")));
     typeLines(linesB);
 
-    clickTab(0);
+    const auto switchTo = [&](int index) {
+        if (!byKeys) {
+            clickTab(index);
+            return;
+        }
+        m_form->TabControl->setFocus();
+        QTest::keyClick(m_form->TabControl, index < m_form->TabControl->currentIndex() ? Qt::Key_Left : Qt::Key_Right);
+    };
+
+    switchTo(0);
     QCOMPARE(m_form->TabControl->currentIndex(), 0);
     QCOMPARE(m_form->Memo->text(), expectedA);
 
-    clickTab(1);
+    switchTo(1);
     QCOMPARE(m_form->TabControl->currentIndex(), 1);
     QCOMPARE(m_form->Memo->text(), expectedB);
 
-    clickTab(0);
+    switchTo(0);
     QCOMPARE(m_form->Memo->text(), expectedA);
 }
 
