@@ -162,6 +162,8 @@ private slots:
     void closeAsksUntilYesWhenSaveFails_data();
     void closeAsksUntilYesWhenSaveFails();
 
+    void saveSucceedsOnceTheFaultIsGone();
+
     void longPageNameIsStoredAsItsFirst4095Bytes_data();
     void longPageNameIsStoredAsItsFirst4095Bytes();
 
@@ -457,6 +459,8 @@ void TestMainPages::addMemo_data()
                                    << QStringList{"Memo", "Work"} << 1 << "";
     QTest::newRow("spaces and case kept") << two << 0 << " Mixed  Case " << Close::OkButton
                                           << QStringList{"Memo", "Work", " Mixed  Case "} << 2 << "";
+    QTest::newRow("ampersand kept") << QStringList{"Memo"} << 0 << "Tom & Jerry" << Close::OkButton
+                                    << QStringList{"Memo", "Tom & Jerry"} << 1 << "";
     QTest::newRow("blank name is a name") << QStringList{"Memo"} << 0 << " " << Close::OkButton
                                           << QStringList{"Memo", " "} << 1 << "";
     QTest::newRow("trailing space is another name") << two << 0 << "Work " << Close::OkButton
@@ -541,6 +545,17 @@ void TestMainPages::manyPagesGrowTabRowsAndShrinkEditor()
     QCOMPARE(m_form->TabControl->currentIndex(), last);
     QVERIFY(m_form->Memo->text().isEmpty());
     QVERIFY(m_form->TabControl->rect().contains(m_form->TabControl->tabRect(last)));
+
+    // Tabs in either row still switch pages, and the rows stay as they are.
+    const int rows = m_form->TabControl->rowCount();
+    typeLines({QStringLiteral("on the last page")});
+    clickTab(0);
+    QCOMPARE(m_form->TabControl->currentIndex(), 0);
+    QVERIFY(m_form->Memo->text().isEmpty());
+    clickTab(last);
+    QCOMPARE(m_form->TabControl->currentIndex(), last);
+    QCOMPARE(m_form->Memo->text(), QStringLiteral("on the last page"));
+    QCOMPARE(m_form->TabControl->rowCount(), rows);
 }
 
 // Remove ------------------------------------------------------------------------------
@@ -856,6 +871,26 @@ void TestMainPages::closeAsksUntilYesWhenSaveFails()
     QCOMPARE(m_boxes->requests().size(), 3);
     QVERIFY(!m_form->isVisible());
     QVERIFY(fileStateUnchanged(fault));
+}
+
+void TestMainPages::saveSucceedsOnceTheFaultIsGone()
+{
+    prepareSaveFault(SaveFault::ReadOnlyFile);
+    if (QTest::currentTestFailed())
+        return;
+    clickTab(1);
+    typeLines({QStringLiteral(" edited")});
+
+    m_boxes->queueAnswer(MessageBox::No);
+    QVERIFY(!m_form->close());
+    QTest::keyClick(m_form->Memo, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_boxes->requests().size(), 2);
+    QVERIFY(fileStateUnchanged(SaveFault::ReadOnlyFile));
+
+    QVERIFY(QFile::setPermissions(m_env->notesPath(), QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(m_form->close());
+    QCOMPARE(m_boxes->requests().size(), 2);
+    QCOMPARE(m_env->readFile(m_env->notesPath()), noteFileBytes({{"Memo", "on disk"}, {"Two", "second edited"}}));
 }
 
 // Long names ---------------------------------------------------------------------------
