@@ -5,13 +5,12 @@
 #include "app/MainTexts.h"
 #include "dialogs/TNewMemoDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/Exceptions.h"
 #include "platform/MessageBox.h"
 #include "platform/TabStrip.h"
 
 #include <QCollator>
 
-#include <new>
+#include <exception>
 
 using namespace MainTexts;
 
@@ -102,14 +101,8 @@ void TMainForm::PagesRemoveMenuItemClick()
         return;
     }
 
-    MessageBox::Request request;
-    request.parent = this;
-    request.text = QString::fromLatin1(CannotRemoveLast);
-    request.caption = QString::fromLatin1(RemoveCaption);
-    request.icon = MessageBox::Icon::None;
-    request.buttons = MessageBox::Ok | MessageBox::Cancel;
-    request.defaultButton = MessageBox::Ok;
-    MessageBox::show(request);
+    MessageBox::show(this, QString::fromLatin1(CannotRemoveLast), QString::fromLatin1(RemoveCaption),
+                     MessageBox::Icon::None, MessageBox::Ok | MessageBox::Cancel);
 }
 
 bool TMainForm::LoadNotes()
@@ -128,8 +121,8 @@ bool TMainForm::LoadNotes()
             m_pageTexts.append(page.text);
         }
         return true;
-    } catch (const Exception &) {
-    } catch (const std::bad_alloc &) {
+    } catch (const std::exception &) {
+        // Every failure, ours or the library's (out of memory among them), is a false result.
     }
     return false;
 }
@@ -148,8 +141,8 @@ bool TMainForm::SaveNotes()
             toSave.append({TabControl->tabText(i), m_pageTexts.value(i)});
         m_noteFile.save(toSave);
         return true;
-    } catch (const Exception &) {
-    } catch (const std::bad_alloc &) {
+    } catch (const std::exception &) {
+        // Every failure, ours or the library's (out of memory among them), is a false result.
     }
     return false;
 }
@@ -158,11 +151,6 @@ void TMainForm::FileSaveMenuItemClick()
 {
     if (SaveNotes())
         return;
-    MessageBox::Request request;
-    request.parent = this;
-    request.text = QString::fromLatin1(CouldNotSaveNotes);
-    request.caption = QString::fromLatin1(ErrorCaption);
-    request.icon = MessageBox::Icon::Exclamation;
-    request.buttons = MessageBox::Ok;
-    MessageBox::show(request);
+    MessageBox::show(this, QString::fromLatin1(CouldNotSaveNotes), QString::fromLatin1(ErrorCaption),
+                     MessageBox::Icon::Exclamation);
 }
