@@ -1,6 +1,8 @@
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -26,26 +28,40 @@ QString XSession::start()
     if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         return QStringLiteral("xdotool is not installed");
 
-    // -displayfd lets the server pick a free display and tell us which.
-    m_server.setProgram(xvfb);
-    m_server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp")});
-    m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.start();
-    if (!m_server.waitForStarted(10000))
-        return QStringLiteral("Xvfb did not start");
-    QByteArray number;
-    const QDeadlineTimer deadline(30000);
-    while (!number.contains('\n') && !deadline.hasExpired()) {
-        if (!m_server.waitForReadyRead(int(deadline.remainingTime())))
-            break;
-        number += m_server.readAllStandardOutput();
+    // Not the first free display, which -displayfd alone would take: :0 and :1 are where
+    // stray clients on a shared machine land, and one of them holding our server up stalls
+    // everything. A display taken meanwhile makes the server exit; then try another.
+    // -displayfd still tells us when the server accepts connections.
+    for (int attempt = 0; attempt < 20 && m_display.isEmpty(); ++attempt) {
+        const int candidate = QRandomGenerator::global()->bounded(100, 10000);
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(candidate)))
+            continue;
+        m_server.setProgram(xvfb);
+        m_server.setArguments({QLatin1Char(':') + QString::number(candidate), QStringLiteral("-displayfd"),
+                               QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                               QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_server.setProcessChannelMode(QProcess::SeparateChannels);
+        m_server.setStandardErrorFile(QProcess::nullDevice());
+        m_server.start();
+        if (!m_server.waitForStarted(10000))
+            return QStringLiteral("Xvfb did not start");
+        QByteArray number;
+        const QDeadlineTimer deadline(30000);
+        while (!number.contains('\n') && !deadline.hasExpired()) {
+            if (!m_server.waitForReadyRead(int(deadline.remainingTime())))
+                break;
+            number += m_server.readAllStandardOutput();
+        }
+        number = number.trimmed();
+        if (!number.isEmpty()) {
+            m_display = QLatin1Char(':') + QString::fromLatin1(number);
+        } else if (m_server.state() != QProcess::NotRunning) {
+            m_server.kill();
+            m_server.waitForFinished(5000);
+        }
     }
-    number = number.trimmed();
-    if (number.isEmpty())
+    if (m_display.isEmpty())
         return QStringLiteral("Xvfb did not report its display");
-    m_display = QLatin1Char(':') + QString::fromLatin1(number);
 
     const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
     if (!openbox.isEmpty()) {
