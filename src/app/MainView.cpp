@@ -65,8 +65,9 @@ void TMainForm::writeSettings()
 
 QRect TMainForm::outerBounds() const
 {
-    // A minimised window is stored where it would be restored to.
-    if (isMinimized() && !normalGeometry().isEmpty())
+    // A minimised window is stored where it would be restored to; one minimised from
+    // maximised goes back to its maximised rectangle, which its geometry still holds.
+    if (isMinimized() && !isMaximized() && !normalGeometry().isEmpty())
         return normalGeometry().marginsAdded(frameMarginsOf(this));
     return frameGeometry();
 }
