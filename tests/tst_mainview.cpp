@@ -140,6 +140,7 @@ private slots:
     void colourDialogPresetWithResolvedSystemColour();
     void colourDialogOutcome_data();
     void colourDialogOutcome();
+    void customColoursLastFromOneOpenToTheNext_data();
     void customColoursLastFromOneOpenToTheNext();
     void customColoursAreNotStored();
     void colourDialogPlacedAtAThirdOfTheFreeHeight();
@@ -641,13 +642,24 @@ void TestMainView::colourDialogOutcome()
     QCOMPARE(storedValues().value("Settings/Colour"), QString::number(expectedValue));
 }
 
+void TestMainView::customColoursLastFromOneOpenToTheNext_data()
+{
+    QTest::addColumn<bool>("accept");
+
+    QTest::newRow("kept after ok") << true;
+    QTest::newRow("dropped after cancel") << false;
+}
+
 void TestMainView::customColoursLastFromOneOpenToTheNext()
 {
-    startForm();
-    const QColor custom(0x31, 0x42, 0x53);
+    QFETCH(bool, accept);
 
-    // The user picks a colour and adds it to the custom colours, then confirms.
-    whenModalOpens([custom](QWidget *modal) {
+    startForm();
+    // A colour no earlier test has used, so that only this run can have added it.
+    const QColor custom(0x31, 0x42, accept ? 0x53 : 0x54);
+
+    // The user picks a colour and adds it to the custom colours.
+    whenModalOpens([custom, accept](QWidget *modal) {
         auto *dialog = qobject_cast<QColorDialog *>(modal);
         if (!dialog) {
             modal->close();
@@ -658,7 +670,10 @@ void TestMainView::customColoursLastFromOneOpenToTheNext()
             if (button->text().contains(QStringLiteral("Custom")))
                 button->click();
         }
-        dialog->accept();
+        if (accept)
+            dialog->accept();
+        else
+            dialog->reject();
     });
     m_form->ViewColourMenuItem->trigger();
 
@@ -669,8 +684,8 @@ void TestMainView::customColoursLastFromOneOpenToTheNext()
         modal->close();
     });
     m_form->ViewColourMenuItem->trigger();
-    QVERIFY2(seen.contains(custom), "the custom colour was lost between two openings");
-    QCOMPARE(m_form->MemoColour, bgrOf(custom));
+    QCOMPARE(seen.contains(custom), accept);
+    QCOMPARE(m_form->MemoColour, accept ? bgrOf(custom) : clYellow);
 }
 
 void TestMainView::customColoursAreNotStored()

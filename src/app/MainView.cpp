@@ -13,6 +13,7 @@
 
 #include <QColorDialog>
 #include <QEvent>
+#include <QList>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -145,8 +146,15 @@ void TMainForm::ViewColourMenuItemClick()
     QColorDialog dialog(resolveColour(MemoColour), this);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     placeSystemDialog(&dialog);
-    if (dialog.exec() != QDialog::Accepted)
+    // Custom colours defined in the chooser last only from one OK to the next.
+    QList<QColor> customColours;
+    for (int i = 0; i < QColorDialog::customCount(); ++i)
+        customColours.append(QColorDialog::customColor(i));
+    if (dialog.exec() != QDialog::Accepted) {
+        for (int i = 0; i < customColours.size(); ++i)
+            QColorDialog::setCustomColor(i, customColours.at(i));
         return;
+    }
     MemoColour = fromQColor(dialog.selectedColor());
     Memo->setBackgroundColour(resolveColour(MemoColour));
 }
