@@ -28,6 +28,18 @@ QMargins frameMarginsOf(const QWidget *window)
             frame.bottom() - client.bottom()};
 }
 
+// Qt keeps custom colours in the user's QtProject.conf and brings them back in the next
+// run; Pinnote's last for one run only, so they start blank.
+void startCustomColoursBlank()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    for (int i = 0; i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, QColor(Qt::white));
+}
+
 } // namespace
 
 void TMainForm::readSettings()
@@ -147,6 +159,7 @@ void TMainForm::ViewColourMenuItemClick()
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     placeSystemDialog(&dialog);
     // Custom colours defined in the chooser last only from one OK to the next.
+    startCustomColoursBlank();
     QList<QColor> customColours;
     for (int i = 0; i < QColorDialog::customCount(); ++i)
         customColours.append(QColorDialog::customColor(i));
