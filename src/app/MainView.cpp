@@ -155,11 +155,11 @@ void TMainForm::ViewStatusMenuItemClick()
 
 void TMainForm::ViewColourMenuItemClick()
 {
+    // Custom colours defined in the chooser last only from one OK to the next.
+    startCustomColoursBlank();
     QColorDialog dialog(resolveColour(MemoColour), this);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     placeSystemDialog(&dialog);
-    // Custom colours defined in the chooser last only from one OK to the next.
-    startCustomColoursBlank();
     QList<QColor> customColours;
     for (int i = 0; i < QColorDialog::customCount(); ++i)
         customColours.append(QColorDialog::customColor(i));
