@@ -143,7 +143,6 @@ private slots:
     void colourDialogOutcome();
     void customColoursLastFromOneOpenToTheNext_data();
     void customColoursLastFromOneOpenToTheNext();
-    void customColoursAreNotStored();
     void colourDialogPlacedAtAThirdOfTheFreeHeight();
 
     void fontDialogOutcome_data();
@@ -712,40 +711,6 @@ void TestMainView::customColoursLastFromOneOpenToTheNext()
     m_form->ViewColourMenuItem->trigger();
     QCOMPARE(seen.contains(custom), accept);
     QCOMPARE(m_form->MemoColour, accept ? bgrOf(custom) : clYellow);
-}
-
-void TestMainView::customColoursAreNotStored()
-{
-    startForm();
-    // Where Qt's own dialogs keep their state; the folder is fixed at its first use in the
-    // process, which may have been an earlier test's, already removed.
-    const QString qtStore = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
-    if (!qtStore.startsWith(QDir::tempPath()))
-        QSKIP("Qt's settings folder lies outside the temporary folders; not touching it");
-    const QString folder = QFileInfo(qtStore).absolutePath();
-    const bool madeFolder = !QFileInfo::exists(folder);
-    QVERIFY(QDir().mkpath(folder));
-    QFile::remove(qtStore);
-
-    whenModalOpens([](QWidget *modal) {
-        if (auto *dialog = qobject_cast<QColorDialog *>(modal)) {
-            dialog->setCurrentColor(QColor(0x64, 0x75, 0x86));
-            for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
-                if (button->text().contains(QStringLiteral("Custom")))
-                    button->click();
-            }
-        }
-        modal->close();
-    });
-    m_form->ViewColourMenuItem->trigger();
-    const bool stored = QFileInfo::exists(qtStore);
-    QFile::remove(qtStore);
-    if (madeFolder)
-        QDir(folder).removeRecursively();
-    // QColorDialog writes its custom colours to the user's QtProject.conf when it is
-    // destroyed; the window only ignores them in the next run.
-    QEXPECT_FAIL("", "QColorDialog writes custom colours into the user's QtProject.conf", Continue);
-    QVERIFY(!stored);
 }
 
 void TestMainView::colourDialogPlacedAtAThirdOfTheFreeHeight()
