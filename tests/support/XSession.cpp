@@ -71,21 +71,40 @@ QString XSession::start()
         m_windowManager.setProgram(openbox);
         m_windowManager.setStandardOutputFile(QProcess::nullDevice());
         m_windowManager.setStandardErrorFile(QProcess::nullDevice());
-        m_windowManager.start();
-        m_windowManager.waitForStarted(10000);
         // The window manager is ready once it has announced itself on the root window.
-        const QDeadlineTimer wmReady(30000);
+        // It has been seen to vanish silently at start on a busy shared machine; then
+        // another is started.
+        QString lastEnd;
         bool announced = false;
-        while (!announced && !wmReady.hasExpired() && m_windowManager.state() == QProcess::Running) {
-            QProcess xprop;
-            xprop.setProcessEnvironment(env);
-            xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-            xprop.waitForFinished(5000);
-            announced = xprop.readAllStandardOutput().contains("window id");
+        for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
+            m_windowManager.start();
+            if (!m_windowManager.waitForStarted(10000))
+                return QStringLiteral("openbox did not start");
+            const QDeadlineTimer wmReady(30000);
+            while (!announced && !wmReady.hasExpired()) {
+                QProcess xprop;
+                xprop.setProcessEnvironment(env);
+                xprop.start(QStringLiteral("xprop"),
+                            {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+                xprop.waitForFinished(5000);
+                announced = xprop.readAllStandardOutput().contains("window id");
+                if (!announced && m_windowManager.waitForFinished(50))
+                    break;
+            }
+            if (!announced && m_windowManager.state() != QProcess::NotRunning) {
+                lastEnd = QStringLiteral("running, silent");
+                break;
+            }
+            if (!announced) {
+                lastEnd = m_windowManager.exitStatus() == QProcess::CrashExit
+                    ? QStringLiteral("killed")
+                    : QStringLiteral("exited with %1").arg(m_windowManager.exitCode());
+                qWarning("openbox %s before it came up on %s", qPrintable(lastEnd), qPrintable(m_display));
+            }
         }
         // Without it nothing frames the windows or answers Alt+F4.
         if (!announced)
-            return QStringLiteral("openbox did not come up on ") + m_display;
+            return QStringLiteral("openbox did not come up on %1 (%2)").arg(m_display, lastEnd);
     }
     return {};
 }
