@@ -101,6 +101,7 @@ private:
     QString notesPath() const { return m_dir->filePath(QStringLiteral("Pinnote.set")); }
     QString settingsPath() const { return m_dir->filePath(QStringLiteral("config/Brindle Pinnote.ini")); }
     QString screenshotPath(const QString &name) const;
+    QByteArray noWindow(const char *what) const;
 
     XSession m_x;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -130,6 +131,19 @@ void TestEndToEndSession::cleanup()
     // A read-only file in it does not stop the removal, but keep the mode sane anyway.
     QFile::setPermissions(notesPath(), QFile::ReadOwner | QFile::WriteOwner);
     m_dir.reset();
+}
+
+// Says whether the program was still running when its window failed to show.
+QByteArray TestEndToEndSession::noWindow(const char *what) const
+{
+    QByteArray text(what);
+    if (m_program->state() == QProcess::NotRunning)
+        text += m_program->exitStatus() == QProcess::CrashExit ? QByteArray(" (the program crashed)")
+                                                                : " (the program exited with "
+                + QByteArray::number(m_program->exitCode()) + ')';
+    else
+        text += " (the program is running)";
+    return text;
 }
 
 void TestEndToEndSession::startProgram()
@@ -206,7 +220,7 @@ void TestEndToEndSession::signalSavesTypedText()
 
     startProgram();
     const QString window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared");
+    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared").constData());
 
     QTRY_VERIFY_WITH_TIMEOUT(!editorArea(m_x.grabWindow(window)).isNull(), WaitMs);
     // Nothing is selected before the keys arrive.
@@ -257,7 +271,7 @@ void TestEndToEndSession::readOnlyNoteFileIsReportedAndLeftAlone()
 
     startProgram();
     const QString window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared");
+    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared").constData());
 
     key(window, QStringLiteral("ctrl+s"));
     QString box = waitForWindow(QStringLiteral("^Error$"));

@@ -59,6 +59,7 @@ private:
     QRect storedBounds() const;
     QString storedValue(const QString &key) const;
     QString screenshotPath(const QString &name) const;
+    QByteArray noWindow(const char *what) const;
 
     XSession m_x;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -86,6 +87,19 @@ void TestEndToEndSettings::cleanup()
     }
     m_program.reset();
     m_dir.reset();
+}
+
+// Says whether the program was still running when its window failed to show.
+QByteArray TestEndToEndSettings::noWindow(const char *what) const
+{
+    QByteArray text(what);
+    if (m_program->state() == QProcess::NotRunning)
+        text += m_program->exitStatus() == QProcess::CrashExit ? QByteArray(" (the program crashed)")
+                                                                : " (the program exited with "
+                + QByteArray::number(m_program->exitCode()) + ')';
+    else
+        text += " (the program is running)";
+    return text;
 }
 
 void TestEndToEndSettings::startProgram()
@@ -173,7 +187,7 @@ void TestEndToEndSettings::geometryAndToolbarSurviveRestart()
 
     startProgram();
     QString window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared");
+    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared").constData());
 
     // A clean profile opens the window at 100, 100, 400 by 280, frame included.
     QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), QRect(100, 100, 400, 280), WaitMs);
@@ -207,7 +221,7 @@ void TestEndToEndSettings::geometryAndToolbarSurviveRestart()
 
     startProgram();
     window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared at the second start");
+    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared at the second start").constData());
     QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), outer, WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(editorTop(m_x.grabWindow(window)), withoutToolbar, WaitMs);
     m_x.grabWindow(window, screenshotPath(QStringLiteral("3-second-start.png")));
