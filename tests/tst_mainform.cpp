@@ -48,6 +48,7 @@ private slots:
     void toolbarFollowsKeyboardSelectionWithinATick();
     void toolbarRefreshGoesOnWhileHidden();
     void removeEnabledOnlyWithSeveralPages();
+    void toolbarStatesAreRightBeforeTheFirstTick();
 
     void hintFollowsPointerOverToolbar();
     void hintFollowsMenuHighlightAndEmptiesOnClose();
@@ -268,6 +269,16 @@ void TestMainForm::removeEnabledOnlyWithSeveralPages()
     m_form->PagesMenuItem->aboutToShow();
     QVERIFY(m_form->PagesRemoveMenuItem->isEnabled());
     QTRY_VERIFY(m_form->RemoveButton->isEnabled());
+}
+
+void TestMainForm::toolbarStatesAreRightBeforeTheFirstTick()
+{
+    // One page, nothing selected, an empty clipboard: nothing to cut, copy, paste or remove.
+    QVERIFY(!m_form->CutButton->isEnabled());
+    QVERIFY(!m_form->CopyButton->isEnabled());
+    QVERIFY(!m_form->PasteButton->isEnabled());
+    QVERIFY(!m_form->RemoveButton->isEnabled());
+    QVERIFY(m_form->AddMemoButton->isEnabled());
 }
 
 void TestMainForm::hintFollowsPointerOverToolbar()

@@ -338,6 +338,8 @@ void TMainForm::FormCreate()
     Memo->setText(m_pageTexts.value(0));
     applyEditorFont(m_editorFont);
     SearchActive = false;
+    // The buttons show the real states from the first paint, not only after the first tick.
+    UpdateToolbarItems();
 }
 
 void TMainForm::createDialogs()
