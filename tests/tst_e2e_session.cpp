@@ -2,6 +2,7 @@
 // the session ends the process by a signal, and a note file that cannot be written is
 // reported and left alone.
 
+#include "support/ProgramUnderTest.h"
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr int WaitMs = 30000;
+constexpr int WaitMs = ProgramUnderTest::WaitMs;
 
 // The note file of one page "Memo" holding the text, laid out byte by byte.
 QByteArray oneMemoFile(const QByteArray &text)
@@ -93,19 +94,9 @@ private slots:
     void readOnlyNoteFileIsReportedAndLeftAlone();
 
 private:
-    void startProgram();
-    QString waitForWindow(const QString &title);
-    bool waitForNoWindow(const QString &title);
-    bool waitForExit();
-    void key(const QString &window, const QString &keys);
-    QString notesPath() const { return m_dir->filePath(QStringLiteral("Pinnote.set")); }
-    QString settingsPath() const { return m_dir->filePath(QStringLiteral("config/Brindle Pinnote.ini")); }
-    QString screenshotPath(const QString &name) const;
-    QByteArray noWindow(const char *what) const;
 
     XSession m_x;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_program;
+    std::unique_ptr<ProgramUnderTest> m_run;
 };
 
 void TestEndToEndSession::initTestCase()
@@ -117,92 +108,18 @@ void TestEndToEndSession::initTestCase()
 
 void TestEndToEndSession::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    m_run = std::make_unique<ProgramUnderTest>(m_x);
+    QVERIFY(m_run->isValid());
 }
 
 void TestEndToEndSession::cleanup()
 {
-    if (m_program && m_program->state() != QProcess::NotRunning) {
-        m_program->kill();
-        m_program->waitForFinished(5000);
-    }
-    m_program.reset();
     // A read-only file in it does not stop the removal, but keep the mode sane anyway.
-    QFile::setPermissions(notesPath(), QFile::ReadOwner | QFile::WriteOwner);
-    m_dir.reset();
+    QFile::setPermissions(m_run->notesPath(), QFile::ReadOwner | QFile::WriteOwner);
+    m_run.reset();
 }
 
 // Says whether the program was still running when its window failed to show.
-QByteArray TestEndToEndSession::noWindow(const char *what) const
-{
-    QByteArray text(what);
-    if (m_program->state() == QProcess::NotRunning)
-        text += m_program->exitStatus() == QProcess::CrashExit ? QByteArray(" (the program crashed)")
-                                                                : " (the program exited with "
-                + QByteArray::number(m_program->exitCode()) + ')';
-    else
-        text += " (the program is running)";
-    return text;
-}
-
-void TestEndToEndSession::startProgram()
-{
-    m_program = std::make_unique<QProcess>();
-    m_program->setProcessEnvironment(m_x.environment(m_dir->path(), m_dir->filePath(QStringLiteral("config"))));
-    m_program->setWorkingDirectory(m_dir->path());
-    m_program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_program->start(QStringLiteral(PINNOTE_BINARY), {});
-    QVERIFY(m_program->waitForStarted(10000));
-}
-
-QString TestEndToEndSession::waitForWindow(const QString &title)
-{
-    QStringList windows;
-    const auto found = [&] {
-        windows = m_x.findWindows(title);
-        return !windows.isEmpty() || m_program->state() == QProcess::NotRunning;
-    };
-    const QDeadlineTimer deadline(WaitMs);
-    while (!found() && !deadline.hasExpired())
-        QTest::qWait(50);
-    return windows.value(0);
-}
-
-bool TestEndToEndSession::waitForNoWindow(const QString &title)
-{
-    const QDeadlineTimer deadline(WaitMs);
-    while (!m_x.findWindows(title).isEmpty()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
-
-bool TestEndToEndSession::waitForExit()
-{
-    return m_program->waitForFinished(WaitMs) || m_program->state() == QProcess::NotRunning;
-}
-
-void TestEndToEndSession::key(const QString &window, const QString &keys)
-{
-    m_x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-    m_x.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
-}
-
-QString TestEndToEndSession::screenshotPath(const QString &name) const
-{
-    // Kept after the run for a look when E2E_SCREENSHOTS names a folder.
-    const QString folder = qEnvironmentVariable("E2E_SCREENSHOTS");
-    if (folder.isEmpty())
-        return {};
-    QDir().mkpath(folder);
-    QString tag = QString::fromLatin1(QTest::currentDataTag());
-    if (!tag.isEmpty())
-        tag += QLatin1Char('-');
-    return QDir(folder).filePath(tag + name);
-}
 
 void TestEndToEndSession::signalSavesTypedText_data()
 {
@@ -218,9 +135,9 @@ void TestEndToEndSession::signalSavesTypedText()
     QFETCH(int, signalNumber);
     QFETCH(QStringList, lines);
 
-    startProgram();
-    const QString window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared").constData());
+    QVERIFY(m_run->start());
+    const QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
 
     QTRY_VERIFY_WITH_TIMEOUT(!editorArea(m_x.grabWindow(window)).isNull(), WaitMs);
     // Nothing is selected before the keys arrive.
@@ -241,20 +158,20 @@ void TestEndToEndSession::signalSavesTypedText()
     // shows every typed key has reached the editor.
     m_x.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")});
     QTRY_VERIFY_WITH_TIMEOUT(editorShowsSelection(m_x.grabWindow(window)), WaitMs);
-    m_x.grabWindow(window, screenshotPath(QStringLiteral("typed.png")));
+    m_x.grabWindow(window, ProgramUnderTest::screenshotPath(QStringLiteral("typed.png")));
     const QRect outer = m_x.outerGeometry(window);
 
-    QCOMPARE(::kill(pid_t(m_program->processId()), signalNumber), 0);
-    QVERIFY(waitForExit());
-    QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_program->exitCode(), 0);
+    QCOMPARE(::kill(pid_t(m_run->process().processId()), signalNumber), 0);
+    QVERIFY(m_run->waitForExit());
+    QCOMPARE(m_run->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_run->process().exitCode(), 0);
 
-    QFile notes(notesPath());
+    QFile notes(m_run->notesPath());
     QVERIFY(notes.open(QIODevice::ReadOnly));
     QCOMPARE(notes.readAll(), oneMemoFile(lines.join(QStringLiteral("\r\n")).toUtf8()));
 
-    QVERIFY(QFile::exists(settingsPath()));
-    const QSettings ini(settingsPath(), QSettings::IniFormat);
+    QVERIFY(QFile::exists(m_run->settingsPath()));
+    const QSettings ini(m_run->settingsPath(), QSettings::IniFormat);
     QCOMPARE(ini.value(QStringLiteral("Settings/XPos")).toString(), QString::number(outer.left()));
     QCOMPARE(ini.value(QStringLiteral("Settings/YSize")).toString(), QString::number(outer.height()));
 }
@@ -262,44 +179,44 @@ void TestEndToEndSession::signalSavesTypedText()
 void TestEndToEndSession::readOnlyNoteFileIsReportedAndLeftAlone()
 {
     const QByteArray original = oneMemoFile("Keep me");
-    QFile file(notesPath());
+    QFile file(m_run->notesPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(original), original.size());
     file.close();
     const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     QVERIFY(file.setPermissions(readOnly));
 
-    startProgram();
-    const QString window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared").constData());
+    QVERIFY(m_run->start());
+    const QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
 
-    key(window, QStringLiteral("ctrl+s"));
-    QString box = waitForWindow(QStringLiteral("^Error$"));
+    m_run->key(window, QStringLiteral("ctrl+s"));
+    QString box = m_run->waitForWindow(QStringLiteral("^Error$"));
     QVERIFY2(!box.isEmpty(), "File > Save did not report the failure");
-    m_x.grabWindow(box, screenshotPath(QStringLiteral("save-failed.png")));
-    key(box, QStringLiteral("Return"));
-    QVERIFY(waitForNoWindow(QStringLiteral("^Error$")));
+    m_x.grabWindow(box, ProgramUnderTest::screenshotPath(QStringLiteral("save-failed.png")));
+    m_run->key(box, QStringLiteral("Return"));
+    QVERIFY(m_run->waitForNoWindow(QStringLiteral("^Error$")));
 
     // The first close is refused: No keeps the window.
-    key(window, QStringLiteral("alt+F4"));
-    box = waitForWindow(QStringLiteral("^Error$"));
+    m_run->key(window, QStringLiteral("alt+F4"));
+    box = m_run->waitForWindow(QStringLiteral("^Error$"));
     QVERIFY2(!box.isEmpty(), "the close did not ask whether to exit anyway");
-    m_x.grabWindow(box, screenshotPath(QStringLiteral("exit-anyway.png")));
-    key(box, QStringLiteral("alt+n"));
-    QVERIFY(waitForNoWindow(QStringLiteral("^Error$")));
-    QCOMPARE(m_program->state(), QProcess::Running);
+    m_x.grabWindow(box, ProgramUnderTest::screenshotPath(QStringLiteral("exit-anyway.png")));
+    m_run->key(box, QStringLiteral("alt+n"));
+    QVERIFY(m_run->waitForNoWindow(QStringLiteral("^Error$")));
+    QCOMPARE(m_run->process().state(), QProcess::Running);
     QCOMPARE(m_x.findWindows(QStringLiteral("^Pinnote$")), QStringList{window});
     // The settings are written by every close request, also a refused one.
-    QVERIFY(QFile::exists(settingsPath()));
+    QVERIFY(QFile::exists(m_run->settingsPath()));
 
     // The second close asks again; Return takes the default button, Yes.
-    key(window, QStringLiteral("alt+F4"));
-    box = waitForWindow(QStringLiteral("^Error$"));
+    m_run->key(window, QStringLiteral("alt+F4"));
+    box = m_run->waitForWindow(QStringLiteral("^Error$"));
     QVERIFY2(!box.isEmpty(), "the second close did not ask again");
-    key(box, QStringLiteral("Return"));
-    QVERIFY(waitForExit());
-    QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_program->exitCode(), 0);
+    m_run->key(box, QStringLiteral("Return"));
+    QVERIFY(m_run->waitForExit());
+    QCOMPARE(m_run->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_run->process().exitCode(), 0);
 
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), original);

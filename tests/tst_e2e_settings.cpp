@@ -1,6 +1,7 @@
 // The window's place, size and toolbar switch carried from one run of the real program
 // to the next, on a private X display with a window manager.
 
+#include "support/ProgramUnderTest.h"
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr int WaitMs = 30000;
+constexpr int WaitMs = ProgramUnderTest::WaitMs;
 
 enum class CloseBy { AltF4, FileExit };
 
@@ -52,18 +53,12 @@ private slots:
     void geometryAndToolbarSurviveRestart();
 
 private:
-    void startProgram();
-    QString waitForWindow(const QString &title);
-    void key(const QString &window, const QString &keys);
     void closeAndWait(const QString &window, CloseBy how);
     QRect storedBounds() const;
     QString storedValue(const QString &key) const;
-    QString screenshotPath(const QString &name) const;
-    QByteArray noWindow(const char *what) const;
 
     XSession m_x;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_program;
+    std::unique_ptr<ProgramUnderTest> m_run;
 };
 
 void TestEndToEndSettings::initTestCase()
@@ -75,80 +70,35 @@ void TestEndToEndSettings::initTestCase()
 
 void TestEndToEndSettings::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    m_run = std::make_unique<ProgramUnderTest>(m_x);
+    QVERIFY(m_run->isValid());
 }
 
 void TestEndToEndSettings::cleanup()
 {
-    if (m_program && m_program->state() != QProcess::NotRunning) {
-        m_program->kill();
-        m_program->waitForFinished(5000);
-    }
-    m_program.reset();
-    m_dir.reset();
+    m_run.reset();
 }
 
 // Says whether the program was still running when its window failed to show.
-QByteArray TestEndToEndSettings::noWindow(const char *what) const
-{
-    QByteArray text(what);
-    if (m_program->state() == QProcess::NotRunning)
-        text += m_program->exitStatus() == QProcess::CrashExit ? QByteArray(" (the program crashed)")
-                                                                : " (the program exited with "
-                + QByteArray::number(m_program->exitCode()) + ')';
-    else
-        text += " (the program is running)";
-    return text;
-}
-
-void TestEndToEndSettings::startProgram()
-{
-    m_program = std::make_unique<QProcess>();
-    m_program->setProcessEnvironment(m_x.environment(m_dir->path(), m_dir->filePath(QStringLiteral("config"))));
-    m_program->setWorkingDirectory(m_dir->path());
-    m_program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_program->start(QStringLiteral(PINNOTE_BINARY), {});
-    QVERIFY(m_program->waitForStarted(10000));
-}
-
-QString TestEndToEndSettings::waitForWindow(const QString &title)
-{
-    QStringList windows;
-    const auto found = [&] {
-        windows = m_x.findWindows(title);
-        return !windows.isEmpty() || m_program->state() == QProcess::NotRunning;
-    };
-    const QDeadlineTimer deadline(WaitMs);
-    while (!found() && !deadline.hasExpired())
-        QTest::qWait(50);
-    return windows.value(0);
-}
-
-void TestEndToEndSettings::key(const QString &window, const QString &keys)
-{
-    m_x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-    m_x.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
-}
 
 void TestEndToEndSettings::closeAndWait(const QString &window, CloseBy how)
 {
     if (how == CloseBy::AltF4) {
         // openbox turns Alt+F4 into a close request of the active window.
-        key(window, QStringLiteral("alt+F4"));
+        m_run->key(window, QStringLiteral("alt+F4"));
     } else {
         // Alt+F opens the File menu; "x" then picks E&xit.
-        key(window, QStringLiteral("alt+f"));
+        m_run->key(window, QStringLiteral("alt+f"));
         m_x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
     }
-    QVERIFY(m_program->waitForFinished(WaitMs) || m_program->state() == QProcess::NotRunning);
-    QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_program->exitCode(), 0);
+    QVERIFY(m_run->waitForExit());
+    QCOMPARE(m_run->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_run->process().exitCode(), 0);
 }
 
 QString TestEndToEndSettings::storedValue(const QString &key) const
 {
-    const QSettings ini(m_dir->filePath(QStringLiteral("config/Brindle Pinnote.ini")), QSettings::IniFormat);
+    const QSettings ini(m_run->filePath(QStringLiteral("config/Brindle Pinnote.ini")), QSettings::IniFormat);
     return ini.value(QStringLiteral("Settings/") + key).toString();
 }
 
@@ -159,16 +109,6 @@ QRect TestEndToEndSettings::storedBounds() const
                        storedValue(QStringLiteral("XSize")).toInt(&okW),
                        storedValue(QStringLiteral("YSize")).toInt(&okH));
     return okX && okY && okW && okH ? bounds : QRect();
-}
-
-QString TestEndToEndSettings::screenshotPath(const QString &name) const
-{
-    // Kept after the run for a look when E2E_SCREENSHOTS names a folder.
-    const QString folder = qEnvironmentVariable("E2E_SCREENSHOTS");
-    if (folder.isEmpty())
-        return {};
-    QDir().mkpath(folder);
-    return QDir(folder).filePath(QString::fromLatin1(QTest::currentDataTag()) + QLatin1Char('-') + name);
 }
 
 void TestEndToEndSettings::geometryAndToolbarSurviveRestart_data()
@@ -185,15 +125,15 @@ void TestEndToEndSettings::geometryAndToolbarSurviveRestart()
     QFETCH(CloseBy, closeBy);
     QFETCH(QRect, client);
 
-    startProgram();
-    QString window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared").constData());
+    QVERIFY(m_run->start());
+    QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
 
     // A clean profile opens the window at 100, 100, 400 by 280, frame included.
     QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), QRect(100, 100, 400, 280), WaitMs);
     int withToolbar = -1;
     QTRY_VERIFY_WITH_TIMEOUT((withToolbar = editorTop(m_x.grabWindow(window))) > 0, WaitMs);
-    m_x.grabWindow(window, screenshotPath(QStringLiteral("1-first-start.png")));
+    m_x.grabWindow(window, ProgramUnderTest::screenshotPath(QStringLiteral("1-first-start.png")));
 
     m_x.xdotool({QStringLiteral("windowmove"), window, QString::number(client.x()), QString::number(client.y())});
     m_x.xdotool({QStringLiteral("windowsize"), window, QString::number(client.width()),
@@ -201,14 +141,14 @@ void TestEndToEndSettings::geometryAndToolbarSurviveRestart()
     QTRY_COMPARE_WITH_TIMEOUT(m_x.clientGeometry(window), client, WaitMs);
 
     // Alt+V opens the View menu; "t" picks &Toolbar.
-    key(window, QStringLiteral("alt+v"));
+    m_run->key(window, QStringLiteral("alt+v"));
     m_x.xdotool({QStringLiteral("key"), QStringLiteral("t")});
     // The editor moves up into the room the toolbar leaves, at least a button's height (29).
     int withoutToolbar = -1;
     QTRY_VERIFY_WITH_TIMEOUT((withoutToolbar = editorTop(m_x.grabWindow(window))) > 0
                                  && withoutToolbar <= withToolbar - 29,
                              WaitMs);
-    m_x.grabWindow(window, screenshotPath(QStringLiteral("2-moved-toolbar-off.png")));
+    m_x.grabWindow(window, ProgramUnderTest::screenshotPath(QStringLiteral("2-moved-toolbar-off.png")));
 
     const QRect outer = m_x.outerGeometry(window);
     QVERIFY(!outer.isNull());
@@ -219,12 +159,12 @@ void TestEndToEndSettings::geometryAndToolbarSurviveRestart()
     QCOMPARE(storedValue(QStringLiteral("Toolbar")), QStringLiteral("0"));
     QCOMPARE(storedBounds(), outer);
 
-    startProgram();
-    window = waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), noWindow("no window titled Pinnote appeared at the second start").constData());
+    QVERIFY(m_run->start());
+    window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared at the second start").constData());
     QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), outer, WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(editorTop(m_x.grabWindow(window)), withoutToolbar, WaitMs);
-    m_x.grabWindow(window, screenshotPath(QStringLiteral("3-second-start.png")));
+    m_x.grabWindow(window, ProgramUnderTest::screenshotPath(QStringLiteral("3-second-start.png")));
 
     closeAndWait(window, closeBy);
     if (QTest::currentTestFailed())
