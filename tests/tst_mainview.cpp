@@ -8,6 +8,7 @@
 #include "editor/RichEdit.h"
 #include "platform/TabStrip.h"
 #include "storage/NoteFile.h"
+#include "support/IniText.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
@@ -33,28 +34,7 @@
 
 namespace {
 
-using IniValues = QHash<QString, QString>; // "Group/Key" -> text as written
-
-// Parses the INI text by hand so that what was written is seen as a reader would.
-IniValues parseIni(const QByteArray &bytes)
-{
-    IniValues values;
-    QString group;
-    for (const QByteArray &rawLine : bytes.split('\n')) {
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty() || line.startsWith(u';'))
-            continue;
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            group = line.mid(1, line.size() - 2);
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals < 0)
-            continue;
-        values.insert(group + u'/' + line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
-    }
-    return values;
-}
+using IniValues = QMap<QString, QString>; // "Group/Key" -> text as written
 
 QStringList keysOfGroup(const IniValues &values, const QString &group)
 {
@@ -151,7 +131,7 @@ private slots:
 private:
     void writeSettings(const QByteArray &ini);
     void startForm();
-    IniValues storedValues() const { return parseIni(m_env->readFile(m_env->settingsPath())); }
+    IniValues storedValues() const { return parseIniText(m_env->readFile(m_env->settingsPath())); }
     QColor editorBackground() const;
     QStringList checkedViewItems() const;
 

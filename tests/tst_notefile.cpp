@@ -1,5 +1,6 @@
 #include "platform/Exceptions.h"
 #include "storage/NoteFile.h"
+#include "support/FileSizeLimit.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -94,30 +95,6 @@ private:
     qint64 m_written = 0;
 };
 
-// Limits the size of every file this process writes; SIGXFSZ ignored so write() fails with EFBIG.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    bool isActive() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-    bool m_active = false;
-};
 
 // Blocks until the child prints the line; false when it ends first.
 bool waitForLine(QProcess &process, const QByteArray &line)

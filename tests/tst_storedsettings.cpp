@@ -1,6 +1,7 @@
 #include "platform/Exceptions.h"
 #include "storage/StoredSettings.h"
 #include "storage/TRegIniFile.h"
+#include "support/IniText.h"
 #include "support/TestEnvironment.h"
 
 #include <QtTest>
@@ -9,32 +10,6 @@ Q_DECLARE_METATYPE(TFontStyles)
 
 namespace {
 
-bool writeIni(const TestEnvironment &env, const QByteArray &text)
-{
-    return QDir().mkpath(env.configPath()) && env.writeFile(env.settingsPath(), text);
-}
-
-// "[group]" and "key=value" lines read without QSettings; quoted values are unquoted.
-QMap<QString, QString> parseIni(const QByteArray &bytes)
-{
-    QMap<QString, QString> values;
-    QString group;
-    for (const QString &rawLine : QString::fromUtf8(bytes).split(u'\n')) {
-        const QString line = rawLine.trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            group = line.mid(1, line.size() - 2);
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0)
-            continue;
-        QString value = line.mid(equals + 1);
-        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-            value = value.mid(1, value.size() - 2);
-        values.insert(group + u'/' + line.left(equals), value);
-    }
-    return values;
-}
 
 struct ReadResult
 {
@@ -97,7 +72,7 @@ void TestStoredSettings::cleanProfile()
         TRegIniFile store;
         StoredSettings::write(store, values);
     }
-    const QMap<QString, QString> written = parseIni(env.readFile(env.settingsPath()));
+    const QMap<QString, QString> written = parseIniText(env.readFile(env.settingsPath()));
     const QMap<QString, QString> expected = {
         {"Settings/OnTop", "1"},      {"Settings/Status", "1"},   {"Settings/Toolbar", "1"},
         {"Settings/XPos", "100"},     {"Settings/YPos", "100"},   {"Settings/XSize", "400"},
@@ -143,7 +118,7 @@ void TestStoredSettings::settingsSection()
     QFETCH(TColor, colour);
 
     TestEnvironment env;
-    QVERIFY(writeIni(env, ini));
+    QVERIFY(env.writeSettings(ini));
     const ReadResult read = readStore(96);
     QVERIFY(read.errors.isEmpty());
     QCOMPARE(read.values.onTop, onTop);
@@ -209,7 +184,7 @@ void TestStoredSettings::fontSection()
     QFETCH(TFontStyles, style);
 
     TestEnvironment env;
-    QVERIFY(writeIni(env, "[Font]\n" + font));
+    QVERIFY(env.writeSettings("[Font]\n" + font));
     const ReadResult read = readStore(ppi);
     QVERIFY(read.errors.isEmpty());
     QCOMPARE(read.values.font.charset(), charset);
@@ -223,7 +198,7 @@ void TestStoredSettings::fontSection()
 void TestStoredSettings::foreignTypesAreReportedAndDefaulted()
 {
     TestEnvironment env;
-    QVERIFY(writeIni(env, "[Settings]\nOnTop=1, 2\nStatus=0\nXPos=5\n"
+    QVERIFY(env.writeSettings("[Settings]\nOnTop=1, 2\nStatus=0\nXPos=5\n"
                           "[Font]\nBold=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x1)\nItalic=1\nSize=@ByteArray(12)\n"));
     const ReadResult read = readStore(96);
     QCOMPARE(read.errors, (QStringList{QStringLiteral("Invalid data type for 'OnTop'"),
@@ -285,7 +260,7 @@ void TestStoredSettings::writeFailureStopsAndKeepsFile()
     TestEnvironment env;
     const QByteArray before("[Settings]\nOnTop=0\n");
     QString watched = env.settingsPath();
-    QVERIFY(writeIni(env, before));
+    QVERIFY(env.writeSettings(before));
     if (belowRegularFile) {
         qputenv("XDG_CONFIG_HOME", (env.settingsPath() + QStringLiteral("/config")).toLocal8Bit());
     } else {

@@ -1,5 +1,7 @@
 #include "platform/Exceptions.h"
 #include "storage/TRegIniFile.h"
+#include "support/FileSizeLimit.h"
+#include "support/IniText.h"
 #include "support/TestEnvironment.h"
 
 #include <QtTest>
@@ -12,65 +14,7 @@ namespace {
 const QString Settings = QStringLiteral("Settings");
 const QString Font = QStringLiteral("Font");
 
-bool writeIni(const TestEnvironment &env, const QByteArray &text)
-{
-    return QDir().mkpath(env.configPath()) && env.writeFile(env.settingsPath(), text);
-}
 
-// Reads "[group]" and "key=value" lines without QSettings, so the file's text itself is
-// checked. A value in double quotes is unquoted and its \" and \\ escapes resolved.
-QMap<QString, QString> parseIni(const QByteArray &bytes)
-{
-    QMap<QString, QString> values;
-    QString group;
-    for (const QString &rawLine : QString::fromUtf8(bytes).split(u'\n')) {
-        const QString line = rawLine.trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            group = line.mid(1, line.size() - 2);
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0)
-            continue;
-        QString value = line.mid(equals + 1);
-        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"')) {
-            QString unquoted;
-            for (qsizetype i = 1; i < value.size() - 1; ++i) {
-                if (value.at(i) == u'\\' && i + 1 < value.size() - 1)
-                    ++i;
-                unquoted.append(value.at(i));
-            }
-            value = unquoted;
-        }
-        values.insert(group + u'/' + line.left(equals), value);
-    }
-    return values;
-}
-
-// Makes writes beyond a few bytes fail with EFBIG, which stops root too.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit limited = m_previous;
-        limited.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    bool isActive() const { return m_active; }
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-    bool m_active = false;
-};
 
 } // namespace
 
@@ -162,7 +106,7 @@ void TestTRegIniFile::readInteger()
 
     TestEnvironment env;
     if (!ini.isNull())
-        QVERIFY(writeIni(env, ini));
+        QVERIFY(env.writeSettings(ini));
     TRegIniFile store;
     QCOMPARE(store.GetInt(Settings, QStringLiteral("XPos"), defaultValue), expected);
 }
@@ -186,7 +130,7 @@ void TestTRegIniFile::readText()
     QFETCH(QString, expected);
 
     TestEnvironment env;
-    QVERIFY(writeIni(env, ini));
+    QVERIFY(env.writeSettings(ini));
     TRegIniFile store;
     QCOMPARE(store.GetText(Font, QStringLiteral("Name"), QStringLiteral("fallback")), expected);
 }
@@ -215,7 +159,7 @@ void TestTRegIniFile::readBool()
     QFETCH(bool, expected);
 
     TestEnvironment env;
-    QVERIFY(writeIni(env, "[Font]\nBold=" + value + "\n"));
+    QVERIFY(env.writeSettings("[Font]\nBold=" + value + "\n"));
     TRegIniFile store;
     QCOMPARE(store.GetBool(Font, QStringLiteral("Bold"), defaultValue), expected);
 }
@@ -236,7 +180,7 @@ void TestTRegIniFile::foreignTypeIsInvalidDataType()
     QFETCH(QByteArray, value);
 
     TestEnvironment env;
-    QVERIFY(writeIni(env, "[Settings]\nOnTop=" + value + "\nStatus=0\n"));
+    QVERIFY(env.writeSettings("[Settings]\nOnTop=" + value + "\nStatus=0\n"));
     TRegIniFile store;
     for (int kind = 0; kind < 3; ++kind) {
         try {
@@ -287,7 +231,7 @@ void TestTRegIniFile::roundTripsAwkwardTexts()
 void TestTRegIniFile::writeKeepsOtherValuesAndMode()
 {
     TestEnvironment env;
-    QVERIFY(writeIni(env, "[Other]\nKeep=this\n[Settings]\nXPos=1\nYPos=2\n"));
+    QVERIFY(env.writeSettings("[Other]\nKeep=this\n[Settings]\nXPos=1\nYPos=2\n"));
     QVERIFY(QFile::setPermissions(env.settingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                           | QFileDevice::ReadGroup));
     {
@@ -296,7 +240,7 @@ void TestTRegIniFile::writeKeepsOtherValuesAndMode()
         store.PutBool(Font, QStringLiteral("Bold"), true);
         store.commit();
     }
-    const QMap<QString, QString> values = parseIni(env.readFile(env.settingsPath()));
+    const QMap<QString, QString> values = parseIniText(env.readFile(env.settingsPath()));
     QCOMPARE(values.value(QStringLiteral("Other/Keep")), QStringLiteral("this"));
     QCOMPARE(values.value(QStringLiteral("Settings/XPos")), QStringLiteral("-5000"));
     QCOMPARE(values.value(QStringLiteral("Settings/YPos")), QStringLiteral("2"));
@@ -321,14 +265,14 @@ void TestTRegIniFile::writeFollowsSymlink()
         store.commit();
     }
     QVERIFY(QFileInfo(env.settingsPath()).isSymLink());
-    QCOMPARE(parseIni(env.readFile(real)).value(QStringLiteral("Settings/XPos")), QStringLiteral("9"));
+    QCOMPARE(parseIniText(env.readFile(real)).value(QStringLiteral("Settings/XPos")), QStringLiteral("9"));
 }
 
 void TestTRegIniFile::uncommittedPutsAreDropped()
 {
     TestEnvironment env;
     const QByteArray before("[Settings]\nXPos=1\n");
-    QVERIFY(writeIni(env, before));
+    QVERIFY(env.writeSettings(before));
     {
         TRegIniFile store;
         store.PutInt(Settings, QStringLiteral("XPos"), 2);
@@ -344,12 +288,12 @@ void TestTRegIniFile::uncommittedPutsAreDropped()
 void TestTRegIniFile::newStoreSeesFileChangedOnDisk()
 {
     TestEnvironment env;
-    QVERIFY(writeIni(env, "[Settings]\nXPos=1\n"));
+    QVERIFY(env.writeSettings("[Settings]\nXPos=1\n"));
     {
         TRegIniFile store;
         QCOMPARE(store.GetInt(Settings, QStringLiteral("XPos"), 0), 1);
     }
-    QVERIFY(writeIni(env, "[Settings]\nXPos=22\n"));
+    QVERIFY(env.writeSettings("[Settings]\nXPos=22\n"));
     {
         TRegIniFile store;
         QCOMPARE(store.GetInt(Settings, QStringLiteral("XPos"), 0), 22);
@@ -383,7 +327,7 @@ void TestTRegIniFile::unreachableStoreFailsAtFirstPut()
     } else if (obstacle == QLatin1String("store is directory")) {
         QVERIFY(QDir().mkpath(env.settingsPath()));
     } else {
-        QVERIFY(writeIni(env, before));
+        QVERIFY(env.writeSettings(before));
         QVERIFY(QFile::setPermissions(env.settingsPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     }
 
@@ -415,7 +359,7 @@ void TestTRegIniFile::failedCommitKeepsFileAndLeavesNothingBehind()
 {
     TestEnvironment env;
     const QByteArray before("[Settings]\nOnTop=0\nXPos=1\n");
-    QVERIFY(writeIni(env, before));
+    QVERIFY(env.writeSettings(before));
 
     QString message;
     bool limited = false;
@@ -448,7 +392,7 @@ void TestTRegIniFile::failedCommitKeepsFileAndLeavesNothingBehind()
         store.PutInt(Settings, QStringLiteral("XPos"), 5);
         store.commit();
     }
-    const QMap<QString, QString> values = parseIni(env.readFile(env.settingsPath()));
+    const QMap<QString, QString> values = parseIniText(env.readFile(env.settingsPath()));
     QCOMPARE(values.value(QStringLiteral("Settings/OnTop")), QStringLiteral("0"));
     QCOMPARE(values.value(QStringLiteral("Settings/XPos")), QStringLiteral("5"));
     QVERIFY(!values.contains(QStringLiteral("Font/Name")));

@@ -35,6 +35,11 @@ bool TestEnvironment::writeFile(const QString &path, const QByteArray &bytes) co
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+bool TestEnvironment::writeSettings(const QByteArray &iniText) const
+{
+    return QDir().mkpath(configPath()) && writeFile(settingsPath(), iniText);
+}
+
 MessageBoxRecorder::MessageBoxRecorder()
 {
     m_previous = MessageBox::setHandler([this](const MessageBox::Request &request) {

@@ -25,6 +25,8 @@ public:
 
     QByteArray readFile(const QString &path) const;
     bool writeFile(const QString &path, const QByteArray &bytes) const;
+    // Puts the INI text in place as the settings file, making its folder.
+    bool writeSettings(const QByteArray &iniText) const;
 
 private:
     QTemporaryDir m_dir;
