@@ -106,6 +106,11 @@ bool TMainForm::event(QEvent *event)
             m_boundsPending = m_appliedMargins.isNull();
         }
         break;
+    case QEvent::WindowStateChange:
+        // Maximising or minimising changes the frame too; that is the user's doing,
+        // not a late frame to correct for.
+        m_boundsPending = false;
+        break;
     default:
         break;
     }
