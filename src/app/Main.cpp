@@ -184,6 +184,11 @@ void TMainForm::createMenus()
     SearchMenuItem = topMenu("SearchMenuItem", SearchMenuCaption);
     SearchFindMenuItem = addMenuAction(SearchMenuItem, "SearchFindMenuItem", SearchFindCaption, SearchFindHint,
                                        QKeySequence(Qt::CTRL | Qt::Key_F), &TMainForm::SearchFindMenuItemClick);
+    // Searching every window is not offered: the item stays hidden and disabled.
+    SearchFindallMenuItem = addMenuAction(SearchMenuItem, "SearchFindallMenuItem", SearchFindAllCaption,
+                                          SearchFindAllHint, {}, nullptr);
+    SearchFindallMenuItem->setEnabled(false);
+    SearchFindallMenuItem->setVisible(false);
     SearchFindagainMenuItem = addMenuAction(SearchMenuItem, "SearchFindagainMenuItem", SearchFindAgainCaption,
                                             SearchFindAgainHint, QKeySequence(Qt::Key_F3),
                                             &TMainForm::SearchFindagainMenuItemClick);

@@ -69,8 +69,9 @@ public:
     bool StatusOn = true;
     bool ToolbarOn = true;
     TColor MemoColour = clYellow;
+    enum SearchOption { SearchWholeWord = 1, SearchMatchCase = 2 };
     bool SearchActive = false;
-    int SearchOptions = 0;
+    int SearchOptions = 0; // SearchOption flags
     QString SearchText;
 
     // Menu items.
@@ -84,6 +85,7 @@ public:
     QAction *FileExitMenuItem = nullptr;
     QMenu *SearchMenuItem = nullptr;
     QAction *SearchFindMenuItem = nullptr;
+    QAction *SearchFindallMenuItem = nullptr;
     QAction *SearchFindagainMenuItem = nullptr;
     QMenu *Edit1 = nullptr;
     QAction *EditCutMenuItem = nullptr;
@@ -185,6 +187,9 @@ private:
     void showPage(int index);
     void bringPageToFront(int index);
     int findPage(const QString &name) const;
+
+    // The search step of Find and Find again.
+    void FindNext();
 
     // Settings and view.
     void readSettings();

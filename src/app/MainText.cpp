@@ -43,10 +43,8 @@ void TMainForm::EditSelectAllMenuItemClick()
     Memo->selectAllText();
 }
 
-// Find, export and print arrive with their own dialogs; until then the commands
+// Export and print arrive with their own dialogs; until then the commands
 // are there and do nothing.
-void TMainForm::SearchFindMenuItemClick() {}
-void TMainForm::SearchFindagainMenuItemClick() {}
 void TMainForm::ExportTextMenuItemClick() {}
 void TMainForm::ExportRTFMenuTiemClick() {}
 void TMainForm::FilePrintMenuItemClick() {}

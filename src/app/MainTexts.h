@@ -42,8 +42,11 @@ inline constexpr char FileExitHint[] = "Exit the application";
 inline constexpr char SearchMenuCaption[] = "&Search";
 inline constexpr char SearchFindCaption[] = "&Find...";
 inline constexpr char SearchFindHint[] = "Find text in this window";
+inline constexpr char SearchFindAllCaption[] = "Find &all...";
+inline constexpr char SearchFindAllHint[] = "Find text in all windows";
 inline constexpr char SearchFindAgainCaption[] = "Find a&gain";
 inline constexpr char SearchFindAgainHint[] = "Find next occurence of serach text";
+inline constexpr char NotFound[] = "Not found";
 
 inline constexpr char EditMenuCaption[] = "&Edit";
 inline constexpr char EditCutCaption[] = "Cu&t";

@@ -3,6 +3,7 @@
 #include "dialogs/DesignLayout.h"
 
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,6 +73,7 @@ void TFindDlg::createControls()
     FindText->setObjectName(QStringLiteral("FindText"));
     FindText->setMaxLength(std::numeric_limits<int>::max());
     FindText->setGeometry(Layout.scaled(FindTextBox));
+    FindText->installEventFilter(this);
 
     WholeWord = new QCheckBox(QString::fromLatin1(WholeWordText), this);
     WholeWord->setObjectName(QStringLiteral("WholeWord"));
@@ -112,6 +114,18 @@ bool TFindDlg::wholeWord() const
 bool TFindDlg::matchCase() const
 {
     return MatchCase && MatchCase->isChecked();
+}
+
+// Reached by the keyboard, or with the dialog opening, the field offers its whole text
+// for replacing; a click places the caret where it lands.
+bool TFindDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == FindText && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason)
+            FindText->selectAll();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFindDlg::setVisible(bool visible)

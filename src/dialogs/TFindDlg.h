@@ -22,6 +22,9 @@ public:
 
     void setVisible(bool visible) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void createControls();
 

@@ -48,6 +48,12 @@ RichEdit::RichEdit(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setAcceptRichText(true);
     applyPalette();
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        if (m_searchCurrent) {
+            m_search = TextSearch();
+            m_searchCurrent = false;
+        }
+    });
 }
 
 // Uses the raw text rather than toPlainText(), which turns no-break spaces into plain
@@ -142,8 +148,11 @@ void RichEdit::clearSelection()
 
 int RichEdit::findText(const QString &what, int from, int to, FindFlags flags) const
 {
-    return CrlfPositions::find(text(), what, from, to, flags.testFlag(WholeWord),
-                               flags.testFlag(MatchCase));
+    if (!m_searchCurrent || m_search.text().size() != textLength()) {
+        m_search = TextSearch(text());
+        m_searchCurrent = true;
+    }
+    return m_search.find(what, from, to, flags.testFlag(WholeWord), flags.testFlag(MatchCase));
 }
 
 void RichEdit::setBackgroundColour(const QColor &colour)

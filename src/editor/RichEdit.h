@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/TextSearch.h"
+
 #include <QColor>
 #include <QTextEdit>
 
@@ -46,6 +48,7 @@ public:
     void clearSelection(); // deletes the selection, clipboard untouched
 
     // First match of what in [from, to) searching forward, or -1; to == -1 means the end.
+    // The matching rules are TextSearch's.
     int findText(const QString &what, int from, int to, FindFlags flags) const;
 
     void setBackgroundColour(const QColor &colour);
@@ -69,6 +72,11 @@ private:
     void applyPalette();
     void stripCharacterFonts();
     void splitLineSeparators(int from, int to);
+
+    // The CR LF text and its folded copy, kept from one search to the next while the
+    // document does not change: pressing Find again on a big page rescans, not rebuilds.
+    mutable TextSearch m_search;
+    mutable bool m_searchCurrent = false;
 
     QColor m_background;
     std::optional<QColor> m_textColour;

@@ -1,7 +1,15 @@
 #include "platform/MessageBox.h"
 
+#include "platform/DialogPlacement.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -35,12 +43,72 @@ constexpr ButtonMap buttonMap[] = {
     {MessageBox::No, QMessageBox::No},
 };
 
+const char *const PlainOkText = "OK";
+
+QRect screenOf(const QWidget *parent)
+{
+    QScreen *screen = parent ? parent->window()->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect();
+}
+
+// The plain message window, made for one message and dropped after it.
+class PlainMessageWindow : public QDialog
+{
+public:
+    explicit PlainMessageWindow(const MessageBox::Request &request)
+        : QDialog(request.parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                      | Qt::WindowCloseButtonHint)
+    {
+        setObjectName(QStringLiteral("PlainMessageWindow"));
+        setWindowTitle(request.caption);
+        auto *text = new QLabel(request.text, this);
+        text->setObjectName(QStringLiteral("MessageText"));
+        text->setTextFormat(Qt::PlainText);
+        // The desktop's message font, where the platform names one.
+        text->setFont(QApplication::font("QMessageBoxLabel"));
+        const int wrapWidth = screenOf(request.parent).width() / 2;
+        if (text->sizeHint().width() > wrapWidth) {
+            text->setWordWrap(true);
+            text->setFixedWidth(wrapWidth);
+        }
+        auto *ok = new QPushButton(QString::fromLatin1(PlainOkText), this);
+        ok->setObjectName(QStringLiteral("OkButton"));
+        ok->setDefault(true);
+        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+        auto *buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(ok);
+        buttons->addStretch();
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(text);
+        layout->addLayout(buttons);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QDialog::showEvent(event);
+        move(centredPosition(screenOf(parentWidget()), frameGeometry().size()));
+    }
+};
+
 } // namespace
 
 MessageBox::Button MessageBox::show(const Request &request)
 {
     if (handler())
         return handler()(request);
+
+    if (request.style == Style::Plain) {
+        // Escape and the close box answer as OK does: it is the only button.
+        PlainMessageWindow window(request);
+        window.exec();
+        return Ok;
+    }
 
     QMessageBox box(toQtIcon(request.icon), request.caption, request.text, QMessageBox::NoButton,
                     request.parent);

@@ -21,6 +21,11 @@ enum Button {
 };
 using Buttons = int;
 
+// System: the desktop's message box over its parent. Plain: a small window made for
+// the one message, sized to its text (wrapping at half the screen's width), centred on
+// the screen, with no icon and one OK button for Enter and Escape alike.
+enum class Style { System, Plain };
+
 struct Request
 {
     QWidget *parent = nullptr;
@@ -29,6 +34,7 @@ struct Request
     Icon icon = Icon::None;
     Buttons buttons = Ok;
     Button defaultButton = Ok;
+    Style style = Style::System;
 };
 
 // Shows the box modally and returns the button that closed it

@@ -13,11 +13,6 @@ bool CrlfPositions::isBlockSeparator(QChar c)
            || c == QChar(EndOfFrame);
 }
 
-bool CrlfPositions::isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || c.isMark() || c == u'_';
-}
-
 int CrlfPositions::toDocument(int crlfPosition, int blockCount, const BlockStart &blockStart,
                               int textLength)
 {
@@ -53,26 +48,4 @@ QString CrlfPositions::textFromRaw(QStringView raw)
         }
     }
     return text;
-}
-
-int CrlfPositions::find(QStringView text, QStringView what, int from, int to, bool wholeWord,
-                        bool matchCase)
-{
-    const qsizetype length = text.size();
-    if (what.isEmpty())
-        return -1;
-    const qsizetype start = std::clamp<qsizetype>(from, 0, length);
-    const qsizetype limit = to < 0 ? length : std::min<qsizetype>(to, length);
-    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    for (qsizetype at = text.indexOf(what, start, cs); at >= 0 && at + what.size() <= limit;
-         at = text.indexOf(what, at + 1, cs)) {
-        if (!wholeWord)
-            return int(at);
-        const qsizetype after = at + what.size();
-        const bool startsWord = at == 0 || !isWordCharacter(text[at - 1]);
-        const bool endsWord = after == length || !isWordCharacter(text[after]);
-        if (startsWord && endsWord)
-            return int(at);
-    }
-    return -1;
 }

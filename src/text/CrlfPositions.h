@@ -27,12 +27,5 @@ public:
     // U+FDD1) with every block break written as CR LF.
     static QString textFromRaw(QStringView raw);
 
-    // First match of what lying wholly in [from, to) of text, or -1; to < 0 means the
-    // end. A whole word has no letter, digit, mark or underscore on either side.
-    // Case folding is per character, so a match is as long as what.
-    static int find(QStringView text, QStringView what, int from, int to, bool wholeWord,
-                    bool matchCase);
-
     static bool isBlockSeparator(QChar c);
-    static bool isWordCharacter(QChar c);
 };
