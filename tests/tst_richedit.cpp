@@ -105,6 +105,7 @@ private slots:
     void clipboardCommands();
     void findText_data();
     void findText();
+    void findSeesEveryEdit();
     void lineBreaksFromEditing_data();
     void lineBreaksFromEditing();
     void pastedLineBreaksUndoInOneStep();
@@ -457,6 +458,8 @@ void TestRichEdit::findText_data()
         << u"ab\r\ncd"_qs << u"b c"_qs << 0 << -1 << none << -1;
     QTest::newRow("a search text holding the break")
         << u"ab\r\ncd"_qs << u"b\r\nc"_qs << 0 << -1 << none << 1;
+    QTest::newRow("start inside a line break") << u"a\r\n\r\nb"_qs << u"\r\n"_qs << 2 << -1 << none << 3;
+    QTest::newRow("match after many breaks") << u"\r\n\r\n\r\nx\r\nX"_qs << u"x"_qs << 8 << -1 << none << 9;
     QTest::newRow("non-overlapping steps") << u"aaaa"_qs << u"aa"_qs << 2 << -1 << none << 2;
     QTest::newRow("empty search text") << u"abc"_qs << QString() << 0 << -1 << none << -1;
     QTest::newRow("empty page") << QString() << u"a"_qs << 0 << -1 << none << -1;
@@ -479,6 +482,20 @@ void TestRichEdit::findText()
         m_edit->setSelection(found, found + int(what.size()));
         QCOMPARE(selectedCrlfText(*m_edit).compare(what, Qt::CaseInsensitive), 0);
     }
+}
+
+void TestRichEdit::findSeesEveryEdit()
+{
+    m_edit->setText(u"one\r\ntwo"_qs);
+    QCOMPARE(m_edit->findText(u"three"_qs, 0, -1, {}), -1);
+    QTextCursor cursor = m_edit->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(u"\nthree"_qs);
+    QCOMPARE(m_edit->findText(u"three"_qs, 0, -1, {}), 10);
+    m_edit->undo();
+    QCOMPARE(m_edit->findText(u"three"_qs, 0, -1, {}), -1);
+    m_edit->setText(u"three"_qs);
+    QCOMPARE(m_edit->findText(u"three"_qs, 0, -1, {}), 0);
 }
 
 enum class Editing { Return, ShiftReturn, ShiftEnter, PasteHtml, InputMethod };

@@ -11,7 +11,8 @@ class TestTextSearch : public QObject
 private slots:
     void find_data();
     void find();
-    void keptTextAnswersBothCaseModes();
+    void caseFoldingKeepsEveryPosition();
+    void agreesWithPlainComparisonEverywhere();
 };
 
 void TestTextSearch::find_data()
@@ -108,6 +109,24 @@ void TestTextSearch::find_data()
     QTest::newRow("one character, whole word") << u"ab b"_qs << u"b"_qs << 0 << -1 << word << folded << 3;
     QTest::newRow("empty search text") << u"abc"_qs << QString() << 0 << -1 << any << folded << -1;
     QTest::newRow("empty text") << QString() << u"a"_qs << 0 << -1 << any << folded << -1;
+    // Long enough for the scan that looks at eight positions at once.
+    const QString pad(37, u'b');
+    QTest::newRow("long: Kelvin sign in a block")
+        << (pad + u"\u212Aey"_qs + pad) << u"KEY"_qs << 0 << -1 << any << folded << 37;
+    QTest::newRow("long: long s folds to s")
+        << (pad + u"\u017Fun"_qs + pad) << u"sun"_qs << 0 << -1 << any << folded << 37;
+    QTest::newRow("long: theta has four forms")
+        << (pad + u"\u03D1\u03F4\u0398\u03B8"_qs + pad) << u"\u03B8\u03B8"_qs << 0 << -1 << any << folded << 37;
+    QTest::newRow("long: inner matches passed over")
+        << u"concatenate concatenate concatenate concatenate the cat"_qs << u"cat"_qs << 0 << -1 << word
+        << folded << 52;
+    QTest::newRow("long: match in the last positions") << (pad + u"abc"_qs) << u"ABC"_qs << 0 << -1 << any
+                                                       << folded << 37;
+    QTest::newRow("long: match must end by to") << (pad + u"abc"_qs) << u"abc"_qs << 0 << 39 << any << exact << -1;
+    QTest::newRow("long: Deseret") << (pad + QString::fromUcs4(U"\U00010400") + pad)
+                                   << QString::fromUcs4(U"\U00010428") << 0 << -1 << any << folded << 37;
+    QTest::newRow("long: whole word outside the BMP")
+        << (pad + boldA + u"x"_qs + pad + u" x"_qs) << u"x"_qs << 0 << -1 << word << folded << 78;
     // A long search text over text sharing the low bytes of its characters.
     QTest::newRow("shared low bytes") << u"\u0161\u0261\u0361a\u0161\u0261\u0361b"_qs
                                       << u"\u0161\u0261\u0361b"_qs << 0 << -1 << any << exact << 4;
@@ -126,16 +145,76 @@ void TestTextSearch::find()
     QCOMPARE(TextSearch::find(text, what, from, to, wholeWord, matchCase), expected);
 }
 
-// A kept text builds its folded copy once; searches either way must still see the
-// text itself.
-void TestTextSearch::keptTextAnswersBothCaseModes()
+// Positions in the folded text are positions in the text: one code unit for one.
+void TestTextSearch::caseFoldingKeepsEveryPosition()
 {
-    const TextSearch search(u"Apple apple APPLE"_qs);
-    QCOMPARE(search.find(u"APPLE", 0, -1, false, false), 0);
-    QCOMPARE(search.find(u"APPLE", 0, -1, false, true), 12);
-    QCOMPARE(search.find(u"apple", 1, -1, false, false), 6);
-    QCOMPARE(search.find(u"apple", 0, -1, false, true), 6);
-    QCOMPARE(search.find(u"Apple", 1, -1, false, true), -1);
+    const QString text = QString::fromUcs4(U"A\u00C4\u212A\U00010400\u00DF\U0001D400\u1E9E!");
+    const QString expected = QString::fromUcs4(U"a\u00E4k\U00010428\u00DF\U0001D400\u00DF!");
+    QCOMPARE(TextSearch::caseFolded(text), expected);
+    // A lone half of a surrogate pair is kept as it is.
+    const QString lone = QString(QChar(0xD801)) + u"A"_qs;
+    QCOMPARE(TextSearch::caseFolded(lone), QString(QChar(0xD801)) + u"a"_qs);
+}
+
+// Every start position and option against a plain position-by-position comparison,
+// over texts mixing the awkward cases: folds from outside ASCII, a combining mark,
+// a letter outside the BMP, line breaks.
+void TestTextSearch::agreesWithPlainComparisonEverywhere()
+{
+    const QStringList pieces{u"a"_qs, u"A"_qs, u"k"_qs, u"\u212A"_qs, u" "_qs, u"\u0301"_qs, u"\r\n"_qs,
+                             QString::fromUcs4(U"\U0001D400"), u"_"_qs, u"ak"_qs};
+    const QStringList needles{u"a"_qs, u"ak"_qs, u"AK a"_qs, u"k\u0301"_qs, u"a\r\n"_qs,
+                              QString::fromUcs4(U"\U0001D400a"), u"kkk"_qs};
+    quint32 seed = 7;
+    const auto next = [&seed](int bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return int((seed >> 8) % quint32(bound));
+    };
+    for (int round = 0; round < 60; ++round) {
+        QString text;
+        const int parts = 5 + next(40);
+        for (int i = 0; i < parts; ++i)
+            text += pieces.at(next(int(pieces.size())));
+        const QString foldedText = TextSearch::caseFolded(text);
+        for (const QString &what : needles) {
+            for (const bool matchCase : {false, true}) {
+                const QString hay = matchCase ? text : foldedText;
+                const QString needle = matchCase ? what : TextSearch::caseFolded(what);
+                for (const bool wholeWord : {false, true}) {
+                    for (int from = 0; from <= text.size(); from += 1 + next(3)) {
+                        int expected = -1;
+                        for (int at = from; at + what.size() <= text.size() && expected < 0; ++at) {
+                            const int end = at + int(what.size());
+                            const auto splits = [&text](int p) {
+                                return p > 0 && p < text.size() && text[p].isLowSurrogate();
+                            };
+                            const auto word = [&text](int p) { // whole character around p
+                                if (p < 0 || p >= text.size())
+                                    return false;
+                                char32_t c = text[p].unicode();
+                                if (text[p].isLowSurrogate() && p > 0)
+                                    c = QChar::surrogateToUcs4(text[p - 1], text[p]);
+                                else if (text[p].isHighSurrogate() && p + 1 < text.size())
+                                    c = QChar::surrogateToUcs4(text[p], text[p + 1]);
+                                return TextSearch::isWordCharacter(c);
+                            };
+                            if (QStringView(hay).mid(at, what.size()) != needle || splits(at) || splits(end))
+                                continue;
+                            if (wholeWord && ((word(at - 1) && word(at)) || (word(end - 1) && word(end))))
+                                continue;
+                            expected = at;
+                        }
+                        const int found = TextSearch::find(text, what, from, -1, wholeWord, matchCase);
+                        if (found != expected)
+                            QFAIL(qPrintable(u"text %1, what %2, from %3, whole word %4, match case %5: %6, not %7"_qs
+                                                 .arg(QString::fromLatin1(text.toUtf8().toHex()),
+                                                      QString::fromLatin1(what.toUtf8().toHex()))
+                                                 .arg(from).arg(wholeWord).arg(matchCase).arg(found).arg(expected)));
+                    }
+                }
+            }
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TestTextSearch)

@@ -1,6 +1,7 @@
 #include "editor/RichEdit.h"
 
 #include "text/CrlfPositions.h"
+#include "text/TextSearch.h"
 
 #include <QFocusEvent>
 #include <QFont>
@@ -49,9 +50,9 @@ RichEdit::RichEdit(QWidget *parent)
     setAcceptRichText(true);
     applyPalette();
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
-        if (m_searchCurrent) {
-            m_search = TextSearch();
-            m_searchCurrent = false;
+        if (m_searchTextCurrent) {
+            m_searchText = QString();
+            m_searchTextCurrent = false;
         }
     });
 }
@@ -146,13 +147,36 @@ void RichEdit::clearSelection()
     ensureCursorVisible();
 }
 
+// Searches the document's own text, where a line break is one character, and maps
+// the positions; a search text's CR LF pairs stand for those breaks.
 int RichEdit::findText(const QString &what, int from, int to, FindFlags flags) const
 {
-    if (!m_searchCurrent || m_search.text().size() != textLength()) {
-        m_search = TextSearch(text());
-        m_searchCurrent = true;
+    const QTextDocument *doc = document();
+    const int documentLength = doc->characterCount() - 1;
+    if (!m_searchTextCurrent || m_searchText.size() != documentLength) {
+        m_searchText = doc->toRawText();
+        m_searchTextCurrent = true;
     }
-    return m_search.find(what, from, to, flags.testFlag(WholeWord), flags.testFlag(MatchCase));
+    QString needle = what;
+    needle.replace(QStringLiteral("\r\n"), QString(QChar::ParagraphSeparator));
+    const int length = textLength();
+    const int start = std::clamp(from, 0, length);
+    const int limit = to < 0 ? length : std::clamp(to, 0, length);
+    if (what.isEmpty() || limit - start < what.size())
+        return -1;
+    // A start inside a line break maps to the break itself; a match there starts too early.
+    for (int at = toDocumentPosition(start);;) {
+        const int found = TextSearch::find(m_searchText, needle, at, documentLength,
+                                           flags.testFlag(WholeWord), flags.testFlag(MatchCase));
+        if (found < 0)
+            return -1;
+        const int position = toCrlfPosition(found);
+        if (position + int(what.size()) > limit)
+            return -1;
+        if (position >= start)
+            return position;
+        at = found + 1;
+    }
 }
 
 void RichEdit::setBackgroundColour(const QColor &colour)

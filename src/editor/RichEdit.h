@@ -1,7 +1,5 @@
 #pragma once
 
-#include "text/TextSearch.h"
-
 #include <QColor>
 #include <QTextEdit>
 
@@ -73,10 +71,10 @@ private:
     void stripCharacterFonts();
     void splitLineSeparators(int from, int to);
 
-    // The CR LF text and its folded copy, kept from one search to the next while the
-    // document does not change: pressing Find again on a big page rescans, not rebuilds.
-    mutable TextSearch m_search;
-    mutable bool m_searchCurrent = false;
+    // The document's raw text, kept from one search to the next while the document does
+    // not change: Find again on a big page rescans it rather than copying it out again.
+    mutable QString m_searchText;
+    mutable bool m_searchTextCurrent = false;
 
     QColor m_background;
     std::optional<QColor> m_textColour;

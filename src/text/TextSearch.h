@@ -21,32 +21,15 @@
 // - An empty search text finds nothing.
 // - The match lies wholly in [from, to); there is no wrap-around.
 //
-// The text is kept, together with its case-folded copy once a search needs it, so
-// repeated searches in an unchanged text cost only the scan.
+// The text is scanned as it is, folding on the fly, so a search costs no copy of it.
 class TextSearch
 {
 public:
-    TextSearch() = default;
-    explicit TextSearch(QString text);
-
-    const QString &text() const { return m_text; }
-
-    // First match of what lying wholly in [from, to), or -1; to < 0 means the end.
-    int find(QStringView what, int from, int to, bool wholeWord, bool matchCase) const;
-
-    // One search in a text that is not kept.
+    // First match of what lying wholly in [from, to) of text, or -1; to < 0 means the end.
     static int find(QStringView text, QStringView what, int from, int to, bool wholeWord,
                     bool matchCase);
 
     static bool isWordCharacter(char32_t c);
     // s with every character replaced by its simple case fold, code unit for code unit.
     static QString caseFolded(QStringView s);
-
-private:
-    static int scan(QStringView haystack, QStringView original, QStringView needle, int from,
-                    int limit, bool wholeWord);
-
-    QString m_text;
-    mutable QString m_folded;
-    mutable bool m_haveFolded = false;
 };
