@@ -44,6 +44,7 @@ constexpr ButtonMap buttonMap[] = {
 };
 
 const char *const PlainOkText = "OK";
+constexpr int CaptionAllowance = 8; // title bar buttons and icon, in lines of text
 
 QRect screenOf(const QWidget *parent)
 {
@@ -86,6 +87,13 @@ public:
         layout->addWidget(text);
         layout->addLayout(buttons);
         layout->setSizeConstraint(QLayout::SetFixedSize);
+        // Room for the caption beside the title bar's buttons, which a short text
+        // would otherwise squeeze out of sight.
+        // Title bars commonly show the caption in bold.
+        QFont captionFont = font();
+        captionFont.setBold(true);
+        const QFontMetrics caption(captionFont);
+        layout->addStrut(caption.horizontalAdvance(request.caption) + CaptionAllowance * caption.height());
     }
 
 protected:
