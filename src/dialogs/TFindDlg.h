@@ -31,5 +31,4 @@ private:
     QCheckBox *MatchCase = nullptr;
     QPushButton *OKBtn = nullptr;
     QPushButton *CancelBtn = nullptr;
-    bool placed = false;
 };
