@@ -8,10 +8,13 @@ JOBS ?= $(shell nproc)
 
 PACKAGES := cmake ninja-build g++ make pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins \
-	libbenchmark-dev fonts-dejavu-core \
-	xvfb xauth xdotool x11-utils openbox
+	libbenchmark-dev \
+	fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 \
+	xvfb xauth xdotool x11-utils openbox imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+# env, so that sudo does not drop the setting.
+APT := $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get
 
 .PHONY: all deps configure build run test bench clean
 
@@ -24,8 +27,8 @@ deps:
 	done; \
 	if [ -n "$$missing" ]; then \
 		echo "Installing:$$missing"; \
-		$(SUDO) apt-get update && \
-		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+		$(APT) update && \
+		$(APT) install -y --no-install-recommends $$missing; \
 	fi
 
 configure: deps
@@ -43,7 +46,9 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+	@for b in $$(find $(BUILD_DIR)/bench -maxdepth 1 -type f -perm -u+x -name 'bench_*' | sort); do \
+		echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -102,8 +102,18 @@ private slots:
 
 void TestFontDialog::initTestCase()
 {
-    if (!QFontDatabase::families().contains(Face) || !QFontDatabase::families().contains(OtherFace))
-        QSKIP("the DejaVu fonts are needed");
+    // Missing faces would only skip rows, and a skip hides a missing install step.
+    const QStringList styles = QFontDatabase::styles(Face);
+    for (const char *style : {"Oblique", "Bold Oblique", "ExtraLight"}) {
+        if (!styles.contains(QLatin1String(style)))
+            QFAIL(qPrintable(QStringLiteral("%1 %2 is not installed (Debian package fonts-dejavu-extra)")
+                                 .arg(Face, QLatin1String(style))));
+    }
+    if (!QFontDatabase::families().contains(OtherFace))
+        QFAIL("the DejaVu fonts are not installed (Debian package fonts-dejavu-core)");
+    if (!QFontDatabase::families().contains(QStringLiteral("C059 [urw]"))
+        && !QFontDatabase::families().contains(QStringLiteral("C059")))
+        QFAIL("C059 is not installed (Debian package fonts-urw-base35)");
 }
 
 void TestFontDialog::presetShowsTheFont_data()
@@ -225,7 +235,7 @@ void TestFontDialog::pickedStyleTaken()
     QFETCH(TFontStyles, after);
 
     if (!QFontDatabase::families().contains(family))
-        QSKIP("the family is not installed");
+        QFAIL(qPrintable(family + QStringLiteral(" is not installed")));
     TFont font = sampleFont();
     font.setStyle(before | fsUnderline);
     bool picked = false;

@@ -3,6 +3,7 @@
 
 #include "app/Main.h"
 #include "app/Startup.h"
+#include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
 #include "platform/ErrorBox.h"
 #include "platform/TabStrip.h"
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolTip>
 
 #include <memory>
@@ -58,6 +60,9 @@ private slots:
     void commandFailureIsShownInErrorBox();
     void closeAsksWhenSaveFailsAndNoKeepsEverything();
     void closeYesEndsWithoutSaving();
+
+    void dialogsLeaveNoNativeChildWindows_data();
+    void dialogsLeaveNoNativeChildWindows();
 
 private:
     QLabel *hintPanel() const { return m_form->findChild<QLabel *>(QStringLiteral("HintPanel")); }
@@ -380,6 +385,39 @@ void TestMainForm::closeYesEndsWithoutSaving()
     QVERIFY(m_form->close());
     QVERIFY(!m_form->isVisible());
     QVERIFY(QFileInfo(m_env->notesPath()).isDir());
+}
+
+void TestMainForm::dialogsLeaveNoNativeChildWindows_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("New Memo") << QStringLiteral("New Memo");
+    QTest::newRow("Find Text") << QStringLiteral("Find Text");
+    QTest::newRow("About") << QStringLiteral("About");
+}
+
+// Regression: placing a dialog once made the menu bar, toolbar, tab strip and status bar
+// native windows of their own, which slows painting and flickers.
+void TestMainForm::dialogsLeaveNoNativeChildWindows()
+{
+    QFETCH(QString, dialog);
+    QTimer::singleShot(0, this, [] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QApplication::activeModalWidget()->close();
+    });
+    if (dialog == QLatin1String("New Memo"))
+        m_form->PagesAddMemoMenuItemClick();
+    else if (dialog == QLatin1String("About"))
+        m_form->AboutMenuItemClick();
+    else
+        m_form->FindDlg->exec();
+    QVERIFY(!QApplication::activeModalWidget());
+
+    QStringList native;
+    for (const QWidget *child : m_form->findChildren<QWidget *>()) {
+        if (!child->isWindow() && (child->testAttribute(Qt::WA_NativeWindow) || child->internalWinId()))
+            native << QString::fromLatin1(child->metaObject()->className()) + QLatin1Char(' ') + child->objectName();
+    }
+    QVERIFY2(native.isEmpty(), qPrintable(native.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(TestMainForm)

@@ -24,9 +24,6 @@ public:
     // The primary screen's pixels per inch, taken once.
     static int screenPpi();
 
-    // Centres the window's frame on its screen, never past the screen's top or left edge.
-    static void centreOnScreen(QWidget *window);
-
 private:
     int m_designPpi;
 };

@@ -1,6 +1,7 @@
 #include "dialogs/TAboutDlg.h"
 
 #include "dialogs/DesignLayout.h"
+#include "platform/DialogPlacement.h"
 
 #include "platform/BakedIcons.h"
 
@@ -55,6 +56,8 @@ TAboutDlg::TAboutDlg(QWidget *parent)
     dialogFont.setPixelSize(Layout.scaled(FontPixels));
     setFont(dialogFont);
     setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
+    // Only the first showing is centred; later ones reopen where the dialog was left.
+    centreOnScreen(this);
     // The controls are made when the box is first needed: it lives from start-up on,
     // and most runs never show it.
 }
@@ -110,13 +113,5 @@ void TAboutDlg::setVisible(bool visible)
 {
     if (visible)
         createControls();
-    // Only the first showing is centred; later ones reopen where the dialog was left.
-    const bool first = visible && !placed;
-    if (first)
-        DesignLayout::centreOnScreen(this);
     QDialog::setVisible(visible);
-    if (first) {
-        DesignLayout::centreOnScreen(this); // again, now that the window manager may have told the frame
-        placed = true;
-    }
 }

@@ -33,5 +33,4 @@ private:
     QLabel *StaticText3 = nullptr;
     QLabel *StaticText4 = nullptr;
     QPushButton *OKBtn = nullptr;
-    bool placed = false;
 };

@@ -1,6 +1,7 @@
 #include "dialogs/TFindDlg.h"
 
 #include "dialogs/DesignLayout.h"
+#include "platform/DialogPlacement.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -52,6 +53,8 @@ TFindDlg::TFindDlg(QWidget *parent)
     dialogFont.setPixelSize(Layout.scaled(FontPixels));
     setFont(dialogFont);
     setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
+    // Only the first showing is centred; later ones reopen where the dialog was left.
+    centreOnScreen(this);
     // The controls are made when the dialog is first shown: it lives from start-up on,
     // and until then its fields read as empty.
 }
@@ -132,13 +135,5 @@ void TFindDlg::setVisible(bool visible)
 {
     if (visible)
         createControls();
-    // Only the first showing is centred; later ones reopen where the dialog was left.
-    const bool first = visible && !placed;
-    if (first)
-        DesignLayout::centreOnScreen(this);
     QDialog::setVisible(visible);
-    if (first) {
-        DesignLayout::centreOnScreen(this); // again, now that the window manager may have told the frame
-        placed = true;
-    }
 }

@@ -34,5 +34,4 @@ private:
     QCheckBox *MatchCase = nullptr;
     QPushButton *OKBtn = nullptr;
     QPushButton *CancelBtn = nullptr;
-    bool placed = false;
 };

@@ -1,6 +1,7 @@
 #include "dialogs/TNewMemoDlg.h"
 
 #include "dialogs/DesignLayout.h"
+#include "platform/DialogPlacement.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -46,6 +47,7 @@ TNewMemoDlg::TNewMemoDlg(QWidget *parent)
     setFont(dialogFont);
     setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     createControls();
+    centreOnScreen(this);
 }
 
 void TNewMemoDlg::createControls()
@@ -95,9 +97,6 @@ void TNewMemoDlg::setVisible(bool visible)
     if (opening) {
         NameEdit->clear();
         NameEdit->setFocus();
-        DesignLayout::centreOnScreen(this);
     }
     QDialog::setVisible(visible);
-    if (opening)
-        DesignLayout::centreOnScreen(this); // again, now that the window manager may have told the frame
 }

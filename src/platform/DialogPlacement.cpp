@@ -52,8 +52,13 @@ protected:
         if (event->type() == QEvent::Show) {
             if (auto *dialog = qobject_cast<QWidget *>(watched); dialog && dialog->isWindow()) {
                 placeNow(dialog, m_placement, true);
-                if (m_placement == Placement::Centred)
+                if (m_placement == Placement::Centred) {
+                    // At once, not at the next pass of the event loop: a dialog shown
+                    // again before that must keep where it was put.
+                    dialog->removeEventFilter(this);
+                    setObjectName(QString());
                     deleteLater();
+                }
             }
         }
         return false;

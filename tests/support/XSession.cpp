@@ -1,5 +1,7 @@
 #include "support/XSession.h"
 
+#include "support/RequiredPrograms.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -22,11 +24,17 @@ XSession::~XSession()
 
 QString XSession::start()
 {
+    // Everything the session and the window checks run; a missing one would otherwise
+    // surface only as a window that never seems to show.
+    const QString missing = missingPrograms({{"Xvfb", "xvfb"},
+                                             {"xdotool", "xdotool"},
+                                             {"openbox", "openbox"},
+                                             {"xprop", "x11-utils"},
+                                             {"xwininfo", "x11-utils"},
+                                             {"import", "imagemagick"}});
+    if (!missing.isEmpty())
+        return missing;
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
-        return QStringLiteral("Xvfb is not installed");
-    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        return QStringLiteral("xdotool is not installed");
 
     // Not the first free display, which -displayfd alone would take: :0 and :1 are where
     // stray clients on a shared machine land, and one of them holding our server up stalls
@@ -64,48 +72,46 @@ QString XSession::start()
         return QStringLiteral("Xvfb did not report its display");
 
     const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
-    if (!openbox.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), m_display);
-        m_windowManager.setProcessEnvironment(env);
-        m_windowManager.setProgram(openbox);
-        m_windowManager.setStandardOutputFile(QProcess::nullDevice());
-        m_windowManager.setStandardErrorFile(QProcess::nullDevice());
-        // The window manager is ready once it has announced itself on the root window.
-        // It has been seen to vanish silently at start on a busy shared machine; then
-        // another is started.
-        QString lastEnd;
-        bool announced = false;
-        for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
-            m_windowManager.start();
-            if (!m_windowManager.waitForStarted(10000))
-                return QStringLiteral("openbox did not start");
-            const QDeadlineTimer wmReady(30000);
-            while (!announced && !wmReady.hasExpired()) {
-                QProcess xprop;
-                xprop.setProcessEnvironment(env);
-                xprop.start(QStringLiteral("xprop"),
-                            {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-                xprop.waitForFinished(5000);
-                announced = xprop.readAllStandardOutput().contains("window id");
-                if (!announced && m_windowManager.waitForFinished(50))
-                    break;
-            }
-            if (!announced && m_windowManager.state() != QProcess::NotRunning) {
-                lastEnd = QStringLiteral("running, silent");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    m_windowManager.setProcessEnvironment(env);
+    m_windowManager.setProgram(openbox);
+    m_windowManager.setStandardOutputFile(QProcess::nullDevice());
+    m_windowManager.setStandardErrorFile(QProcess::nullDevice());
+    // The window manager is ready once it has announced itself on the root window.
+    // It has been seen to vanish silently at start on a busy shared machine; then
+    // another is started.
+    QString lastEnd;
+    bool announced = false;
+    for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
+        m_windowManager.start();
+        if (!m_windowManager.waitForStarted(10000))
+            return QStringLiteral("openbox did not start");
+        const QDeadlineTimer wmReady(30000);
+        while (!announced && !wmReady.hasExpired()) {
+            QProcess xprop;
+            xprop.setProcessEnvironment(env);
+            xprop.start(QStringLiteral("xprop"),
+                        {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+            xprop.waitForFinished(5000);
+            announced = xprop.readAllStandardOutput().contains("window id");
+            if (!announced && m_windowManager.waitForFinished(50))
                 break;
-            }
-            if (!announced) {
-                lastEnd = m_windowManager.exitStatus() == QProcess::CrashExit
-                    ? QStringLiteral("killed")
-                    : QStringLiteral("exited with %1").arg(m_windowManager.exitCode());
-                qWarning("openbox %s before it came up on %s", qPrintable(lastEnd), qPrintable(m_display));
-            }
         }
-        // Without it nothing frames the windows or answers Alt+F4.
-        if (!announced)
-            return QStringLiteral("openbox did not come up on %1 (%2)").arg(m_display, lastEnd);
+        if (!announced && m_windowManager.state() != QProcess::NotRunning) {
+            lastEnd = QStringLiteral("running, silent");
+            break;
+        }
+        if (!announced) {
+            lastEnd = m_windowManager.exitStatus() == QProcess::CrashExit
+                ? QStringLiteral("killed")
+                : QStringLiteral("exited with %1").arg(m_windowManager.exitCode());
+            qWarning("openbox %s before it came up on %s", qPrintable(lastEnd), qPrintable(m_display));
+        }
     }
+    // Without it nothing frames the windows or answers Alt+F4.
+    if (!announced)
+        return QStringLiteral("openbox did not come up on %1 (%2)").arg(m_display, lastEnd);
     return {};
 }
 

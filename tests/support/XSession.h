@@ -16,7 +16,7 @@ public:
     XSession();
     ~XSession();
 
-    // Starts Xvfb (and openbox when present); returns an error text, empty on success.
+    // Starts Xvfb and openbox; returns an error text, empty on success.
     QString start();
     QString display() const { return m_display; }
 
