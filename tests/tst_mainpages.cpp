@@ -26,7 +26,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -83,7 +87,13 @@ const QByteArray WorkedExampleFile = QByteArray::fromHex("060B544B572D50696E6E6F
 
 enum class Close { OkButton, EnterKey, CancelButton, EscapeKey, CloseBox };
 enum class Entry { Typed, Pasted };
-enum class SaveFault { ReadOnlyFile, DirectoryInPlace, WorkingDirRemoved };
+enum class SaveFault { ReadOnlyFile, DirectoryInPlace, WorkingDirRemoved, FileTooLarge };
+
+// The system's own words for the error, as the save failure is to name it.
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QStringList names(const NotePages &pages)
 {
@@ -189,6 +199,7 @@ private:
     std::unique_ptr<TMainForm> m_form;
     DialogVisit m_visit;
     QByteArray m_bytesBefore;
+    std::unique_ptr<FileSizeLimit> m_sizeLimit;
     QString m_subdir;
 };
 
@@ -204,6 +215,7 @@ void TestMainPages::init()
 
 void TestMainPages::cleanup()
 {
+    m_sizeLimit.reset();
     m_form.reset();
     if (QFileInfo::exists(m_env->notesPath()))
         QFile::setPermissions(m_env->notesPath(), QFile::ReadOwner | QFile::WriteOwner);
@@ -785,6 +797,14 @@ void TestMainPages::prepareSaveFault(SaveFault fault)
         QVERIFY(startForm());
         QVERIFY(QDir(m_subdir).removeRecursively());
         break;
+    case SaveFault::FileTooLarge:
+        // As a full disk does: the write itself fails part-way.
+        m_bytesBefore = noteFileBytes({{"Memo", "on disk"}});
+        QVERIFY(m_env->writeFile(m_env->notesPath(), m_bytesBefore));
+        QVERIFY(startForm());
+        m_sizeLimit = std::make_unique<FileSizeLimit>(m_bytesBefore.size() + 4);
+        QVERIFY(m_sizeLimit->isActive());
+        break;
     }
 }
 
@@ -797,6 +817,8 @@ bool TestMainPages::fileStateUnchanged(SaveFault fault) const
         return QFileInfo(m_env->notesPath()).isDir() && QDir(m_env->notesPath()).isEmpty();
     case SaveFault::WorkingDirRemoved:
         return !QFileInfo::exists(m_subdir) && !QFileInfo::exists(m_env->notesPath());
+    case SaveFault::FileTooLarge:
+        return m_env->readFile(m_env->notesPath()) == m_bytesBefore;
     }
     return false;
 }
@@ -804,14 +826,17 @@ bool TestMainPages::fileStateUnchanged(SaveFault fault) const
 void TestMainPages::saveCommandReportsFailure_data()
 {
     QTest::addColumn<SaveFault>("fault");
-    QTest::newRow("read-only file") << SaveFault::ReadOnlyFile;
-    QTest::newRow("directory in its place") << SaveFault::DirectoryInPlace;
-    QTest::newRow("working directory removed") << SaveFault::WorkingDirRemoved;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << SaveFault::ReadOnlyFile << systemReason(EACCES);
+    QTest::newRow("directory in its place") << SaveFault::DirectoryInPlace << systemReason(EISDIR);
+    QTest::newRow("working directory removed") << SaveFault::WorkingDirRemoved << systemReason(ENOENT);
+    QTest::newRow("file too large") << SaveFault::FileTooLarge << systemReason(EFBIG);
 }
 
 void TestMainPages::saveCommandReportsFailure()
 {
     QFETCH(SaveFault, fault);
+    QFETCH(QString, reason);
     prepareSaveFault(fault);
     if (QTest::currentTestFailed())
         return;
@@ -826,6 +851,7 @@ void TestMainPages::saveCommandReportsFailure()
     QCOMPARE(box.caption, QStringLiteral("Error"));
     QCOMPARE(box.icon, MessageBox::Icon::Exclamation);
     QCOMPARE(box.buttons, MessageBox::Buttons(MessageBox::Ok));
+    QCOMPARE(box.informativeText, reason);
     QVERIFY(fileStateUnchanged(fault));
     QCOMPARE(m_form->pages(), before);
     QVERIFY(m_form->isVisible());
@@ -833,12 +859,18 @@ void TestMainPages::saveCommandReportsFailure()
 
 void TestMainPages::closeAsksUntilYesWhenSaveFails_data()
 {
-    saveCommandReportsFailure_data();
+    // The close writes the settings first, which a file size limit would stop as well.
+    QTest::addColumn<SaveFault>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << SaveFault::ReadOnlyFile << systemReason(EACCES);
+    QTest::newRow("directory in its place") << SaveFault::DirectoryInPlace << systemReason(EISDIR);
+    QTest::newRow("working directory removed") << SaveFault::WorkingDirRemoved << systemReason(ENOENT);
 }
 
 void TestMainPages::closeAsksUntilYesWhenSaveFails()
 {
     QFETCH(SaveFault, fault);
+    QFETCH(QString, reason);
     prepareSaveFault(fault);
     if (QTest::currentTestFailed())
         return;
@@ -860,6 +892,7 @@ void TestMainPages::closeAsksUntilYesWhenSaveFails()
         QCOMPARE(box.icon, MessageBox::Icon::Exclamation);
         QCOMPARE(box.buttons, MessageBox::Buttons(MessageBox::Yes | MessageBox::No));
         QCOMPARE(box.defaultButton, MessageBox::Yes);
+        QCOMPARE(box.informativeText, reason);
         QVERIFY(m_form->isVisible());
         QCOMPARE(m_form->pages(), before);
         QCOMPARE(m_form->TabControl->currentIndex(), 0);

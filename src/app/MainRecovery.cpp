@@ -50,9 +50,9 @@ void TMainForm::offerRecovery()
 
 void TMainForm::startSnapshots()
 {
+    // An undo back to the saved text is a change too: the last snapshot may hold more.
     connect(Memo->document(), &QTextDocument::contentsChanged, this, [this] {
-        // Putting a page on show, or a new font, is no change to the notes.
-        if (!m_puttingPage && Memo->document()->isModified())
+        if (!m_puttingPage)
             notesChanged();
     });
 }

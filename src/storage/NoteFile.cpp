@@ -242,16 +242,18 @@ void NoteFile::save(const NotePages &pages) const
             fail(EFCreateError(m_path), systemReason(errno));
     }
 
+    // The failed write() leaves its errno; Qt's own text for it is not always set.
+    errno = 0;
     try {
         write(file, pages);
     } catch (EWriteError &error) {
-        error.setReason(file.errorString());
+        error.setReason(errno != 0 ? systemReason(errno) : file.errorString());
         throw;
     }
+    if (!file.flush())
+        fail(EWriteError(QString::fromLatin1(StreamWriteError)), errno != 0 ? systemReason(errno) : file.errorString());
 
     // QSaveFile syncs before the rename too, but ignores a failure there.
-    if (!file.flush())
-        fail(EWriteError(QString::fromLatin1(StreamWriteError)), file.errorString());
     if (syncDescriptor(file.handle()) != 0)
         fail(EWriteError(QString::fromLatin1(StreamWriteError)), systemReason(errno));
     if (!file.commit())
