@@ -32,7 +32,8 @@ void TMainForm::offerRecovery()
     }
 
     MessageBox::Request question;
-    question.parent = this;
+    // The window is not on show yet: the question stands on its own, centred on the screen.
+    question.parent = nullptr;
     question.text = QString::fromLatin1(RestoreQuestion).arg(QLocale().toString(found->time, QLocale::ShortFormat));
     question.caption = QString::fromLatin1(MainTexts::ApplicationTitle);
     question.icon = MessageBox::Icon::Question;
