@@ -177,6 +177,10 @@ private slots:
     void longPageNameIsStoredAsItsFirst4095Bytes_data();
     void longPageNameIsStoredAsItsFirst4095Bytes();
 
+    void shownPagesAreWrittenBackByteForByte();
+    void onlyTheEditedPageChanges_data();
+    void onlyTheEditedPageChanges();
+
 private:
     struct DialogVisit
     {
@@ -967,6 +971,75 @@ void TestMainPages::longPageNameIsStoredAsItsFirst4095Bytes()
     QCOMPARE(loaded->at(1).name, stored);
     QCOMPARE(loaded->at(1).text, QStringLiteral("body"));
     QVERIFY(loaded->at(1).name.toUtf8().size() <= 4095);
+}
+
+// Untouched bytes ------------------------------------------------------------------------
+
+namespace {
+
+// Windows-1252, stray bytes among UTF-8, every kind of line break, and a name whose cut at
+// 4095 bytes falls inside a two-byte character.
+const PageBytes MixedPad = {
+    {"Caf\xE9", "na\xEFve \x80 5\r\nline"},
+    {"Mixed \xF0\x9F\x98\x80 \xFF", "\xF0\x9F\x98\x80 ok \xFF"},
+    {"Breaks", "lone\rCR\nlone LF\r\nCRLF \xE2\x80\xA8 sep"},
+    {QByteArray(4094, 'n') + "\xC3\xA9tail", "long name"},
+    {"UTF-8 \xC3\xA9t\xC3\xA9", "plain \xC2\x81 \x81"},
+};
+
+PageBytes mixedPadAsSaved()
+{
+    PageBytes pages = MixedPad;
+    pages[3].first = QByteArray(4094, 'n');
+    return pages;
+}
+
+} // namespace
+
+void TestMainPages::shownPagesAreWrittenBackByteForByte()
+{
+    QVERIFY(m_env->writeFile(m_env->notesPath(), noteFileBytes(MixedPad)));
+    QVERIFY(startForm());
+    QCOMPARE(m_form->TabControl->tabText(1), QString::fromUtf16(u"Mixed \U0001F600 \u00ff"));
+    for (int i : {1, 2, 3, 4, 0, 2})
+        clickTab(i);
+    // The editor shows every break as a line of its own, which is no change either.
+    QCOMPARE(m_form->Memo->document()->blockCount(), 5);
+
+    QVERIFY(m_form->close());
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_env->readFile(m_env->notesPath()).toHex(' '), noteFileBytes(mixedPadAsSaved()).toHex(' '));
+}
+
+void TestMainPages::onlyTheEditedPageChanges_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("Windows-1252") << 0 << QByteArray("na\xC3\xAFve \xE2\x82\xAC 5\r\nline!");
+    QTest::newRow("mixed") << 1 << QByteArray("\xF0\x9F\x98\x80 ok \xC3\xBF!");
+    QTest::newRow("breaks") << 2 << QByteArray("lone\r\nCR\r\nlone LF\r\nCRLF \r\n sep!");
+    QTest::newRow("long name") << 3 << QByteArray("long name!");
+    QTest::newRow("C1 characters") << 4 << QByteArray("plain \xC2\x81 \xC2\x81!");
+}
+
+void TestMainPages::onlyTheEditedPageChanges()
+{
+    QFETCH(int, page);
+    QFETCH(QByteArray, saved);
+    QVERIFY(m_env->writeFile(m_env->notesPath(), noteFileBytes(MixedPad)));
+    QVERIFY(startForm());
+    clickTab(page);
+    typeLines({QStringLiteral("!")});
+    // Away and back: the edit is kept while another page is on show.
+    clickTab((page + 1) % int(MixedPad.size()));
+    clickTab(page);
+    QTest::keyClick(m_form->Memo, Qt::Key_S, Qt::ControlModifier);
+
+    QCOMPARE(m_boxes->texts(), QStringList());
+    PageBytes expected = mixedPadAsSaved();
+    expected[page].second = saved;
+    QCOMPARE(m_env->readFile(m_env->notesPath()).toHex(' '), noteFileBytes(expected).toHex(' '));
 }
 
 QTEST_MAIN(TestMainPages)

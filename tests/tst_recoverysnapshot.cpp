@@ -1,5 +1,5 @@
-// The recovery snapshot: written a little after changes, never without one, gone after a
-// save, and moved aside rather than destroyed.
+// The recovery snapshot's timing: written during continuous changes, never without one,
+// and gone after a save even while a write was under way.
 
 #include "storage/NoteFile.h"
 #include "storage/RecoverySnapshot.h"
@@ -24,14 +24,9 @@ private slots:
     void init();
     void cleanup();
 
-    void writtenOnceChangesPause();
     void writtenDuringContinuousChanges();
     void nothingWrittenWithoutAChange();
     void saveRemovesItEvenWhileBeingWritten();
-    void flushWritesWhatIsDue();
-    void oneSnapshotPerNoteFile();
-    void movedAsideWithItsTime();
-    void unreadableSnapshotIsFoundAsSuch();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -57,17 +52,6 @@ void TestRecoverySnapshot::cleanup()
 {
     m_snapshot.reset();
     qunsetenv("XDG_STATE_HOME");
-}
-
-void TestRecoverySnapshot::writtenOnceChangesPause()
-{
-    m_snapshot->setDelays(50ms, 1h);
-    QSignalSpy written(m_snapshot.get(), &RecoverySnapshot::written);
-    m_snapshot->changed();
-    QVERIFY(written.wait());
-    QCOMPARE(written.at(0).at(0).toBool(), true);
-    QCOMPARE(NoteFile(m_snapshot->path()).load(), std::optional<NotePages>(m_pad));
-    QVERIFY(!m_snapshot->isDue());
 }
 
 void TestRecoverySnapshot::writtenDuringContinuousChanges()
@@ -109,64 +93,6 @@ void TestRecoverySnapshot::saveRemovesItEvenWhileBeingWritten()
     QVERIFY(written.wait());
     QVERIFY(!QFile::exists(m_snapshot->path()));
     QVERIFY(!m_snapshot->isDue());
-}
-
-void TestRecoverySnapshot::flushWritesWhatIsDue()
-{
-    m_snapshot->changed();
-    m_snapshot->flush();
-    QCOMPARE(NoteFile(m_snapshot->path()).load(), std::optional<NotePages>(m_pad));
-    QVERIFY(!m_snapshot->isDue());
-}
-
-void TestRecoverySnapshot::oneSnapshotPerNoteFile()
-{
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
-    const RecoverySnapshot other(m_dir->filePath(QStringLiteral("other/Pinnote.set")), [] { return NotePages(); });
-    const RecoverySnapshot same(m_dir->filePath(QStringLiteral("other/../Pinnote.set")), [] { return NotePages(); });
-    QVERIFY(other.path() != m_snapshot->path());
-    QCOMPARE(same.path(), m_snapshot->path());
-}
-
-void TestRecoverySnapshot::movedAsideWithItsTime()
-{
-    m_snapshot->changed();
-    m_snapshot->flush();
-    const QByteArray bytes = [&] {
-        QFile file(m_snapshot->path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
-    const std::optional<RecoverySnapshot::Found> found = m_snapshot->find();
-    QVERIFY(found && found->readable);
-    QCOMPARE(found->pages, m_pad);
-
-    for (int round = 0; round < 2; ++round) {
-        m_snapshot->changed();
-        m_snapshot->flush();
-        QVERIFY(m_snapshot->moveAside(found->time));
-    }
-    QVERIFY(!QFile::exists(m_snapshot->path()));
-    const QFileInfoList aside = QFileInfo(m_snapshot->path()).dir().entryInfoList(QDir::Files, QDir::Name);
-    QCOMPARE(aside.size(), 2);
-    const QString stamp = found->time.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (const QFileInfo &file : aside) {
-        QVERIFY2(file.fileName().contains(stamp), qPrintable(file.fileName()));
-        QFile moved(file.filePath());
-        QVERIFY(moved.open(QIODevice::ReadOnly));
-        QCOMPARE(moved.readAll(), bytes);
-    }
-}
-
-void TestRecoverySnapshot::unreadableSnapshotIsFoundAsSuch()
-{
-    QVERIFY(QDir().mkpath(QFileInfo(m_snapshot->path()).path()));
-    QFile file(m_snapshot->path());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a pad");
-    file.close();
-    const std::optional<RecoverySnapshot::Found> found = m_snapshot->find();
-    QVERIFY(found.has_value());
-    QVERIFY(!found->readable);
 }
 
 QTEST_GUILESS_MAIN(TestRecoverySnapshot)

@@ -53,7 +53,6 @@ private slots:
     void runningCopyIsAskedToComeForward();
     void copiesInOtherFoldersAreIndependent();
     void leftoversOfACrashedCopyDoNotBlock();
-    void fileIsFreeOnceTheRunningCopyEnds();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -131,15 +130,6 @@ void TestSingleInstance::leftoversOfACrashedCopyDoNotBlock()
     QLocalSocket probe;
     probe.connectToServer(copy.serverPath());
     QVERIFY(probe.waitForConnected(5000));
-}
-
-void TestSingleInstance::fileIsFreeOnceTheRunningCopyEnds()
-{
-    auto first = std::make_unique<SingleInstance>(notes());
-    QCOMPARE(first->claim(), Claim::First);
-    first.reset();
-    SingleInstance next(notes());
-    QCOMPARE(next.claim(), Claim::First);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
