@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QFileInfo>
 #include <QThread>
 
 #include <fcntl.h>
@@ -22,10 +22,9 @@ constexpr std::chrono::milliseconds RetryInterval{50};
 
 QString runtimeDirectory()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir;
+    // Asked directly: QStandardPaths warns on every start when the variable is not set.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "storage/RecoverySnapshot.h"
 
+#include "platform/Exceptions.h"
 #include "storage/NoteFile.h"
 
 #include <QCryptographicHash>
@@ -35,6 +36,8 @@ RecoverySnapshot::RecoverySnapshot(const QString &noteFilePath, Source source, Q
 RecoverySnapshot::~RecoverySnapshot()
 {
     m_pool.waitForDone();
+    if (m_removeWhenWritten)
+        remove();
 }
 
 QString RecoverySnapshot::directory()
@@ -147,6 +150,9 @@ std::optional<RecoverySnapshot::Found> RecoverySnapshot::find() const
             return std::nullopt;
         found.pages = std::move(*pages);
         found.readable = true;
+    } catch (const EFOpenError &) {
+        // Held by another program for the moment, not damaged: leave it for the next start.
+        return std::nullopt;
     } catch (const std::exception &) {
         found.readable = false;
     }
