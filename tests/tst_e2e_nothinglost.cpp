@@ -48,6 +48,12 @@ private:
     QString waitForWindowOf(ProgramUnderTest &run, const QString &title, const QString &other = QString()) const;
     void typeIntoEditor(const QString &window, const QString &text) const;
     QString activeWindow() const { return m_x.xdotool({QStringLiteral("getactivewindow")}); }
+    // The whole screen, only when E2E_SCREENSHOTS asks for it.
+    void keepScreenshot(const QString &name) const
+    {
+        if (const QString path = ProgramUnderTest::screenshotPath(name); !path.isEmpty())
+            m_x.screenshot(path);
+    }
 
     XSession m_x;
 };
@@ -115,7 +121,7 @@ void TestEndToEndNothingLost::secondCopyRaisesTheFirst()
     QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.process().exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), firstWindow, WaitMs);
-    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("raised.png")));
+    keepScreenshot(QStringLiteral("raised.png"));
     // It wrote nothing: neither notes nor settings exist before the first copy closes.
     QVERIFY(!QFile::exists(first.notesPath()));
     QVERIFY(!QFile::exists(first.settingsPath()));
@@ -167,7 +173,7 @@ void TestEndToEndNothingLost::typingSurvivesAKill()
     // The question comes before the main window, under the application's title.
     const QString box = waitForWindowOf(next, Title);
     QVERIFY2(!box.isEmpty(), next.describeMissingWindow("the restore question did not appear").constData());
-    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("restore-question.png")));
+    keepScreenshot(QStringLiteral("restore-question.png"));
     next.key(box, restore ? QStringLiteral("alt+y") : QStringLiteral("alt+n"));
 
     const QString mainWindow = waitForWindowOf(next, Title, box);
