@@ -26,7 +26,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -83,7 +87,13 @@ const QByteArray WorkedExampleFile = QByteArray::fromHex("060B544B572D50696E6E6F
 
 enum class Close { OkButton, EnterKey, CancelButton, EscapeKey, CloseBox };
 enum class Entry { Typed, Pasted };
-enum class SaveFault { ReadOnlyFile, DirectoryInPlace, WorkingDirRemoved };
+enum class SaveFault { ReadOnlyFile, DirectoryInPlace, WorkingDirRemoved, FileTooLarge };
+
+// The system's own words for the error, as the save failure is to name it.
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QStringList names(const NotePages &pages)
 {
@@ -167,6 +177,10 @@ private slots:
     void longPageNameIsStoredAsItsFirst4095Bytes_data();
     void longPageNameIsStoredAsItsFirst4095Bytes();
 
+    void shownPagesAreWrittenBackByteForByte();
+    void onlyTheEditedPageChanges_data();
+    void onlyTheEditedPageChanges();
+
 private:
     struct DialogVisit
     {
@@ -189,6 +203,7 @@ private:
     std::unique_ptr<TMainForm> m_form;
     DialogVisit m_visit;
     QByteArray m_bytesBefore;
+    std::unique_ptr<FileSizeLimit> m_sizeLimit;
     QString m_subdir;
 };
 
@@ -204,6 +219,7 @@ void TestMainPages::init()
 
 void TestMainPages::cleanup()
 {
+    m_sizeLimit.reset();
     m_form.reset();
     if (QFileInfo::exists(m_env->notesPath()))
         QFile::setPermissions(m_env->notesPath(), QFile::ReadOwner | QFile::WriteOwner);
@@ -785,6 +801,14 @@ void TestMainPages::prepareSaveFault(SaveFault fault)
         QVERIFY(startForm());
         QVERIFY(QDir(m_subdir).removeRecursively());
         break;
+    case SaveFault::FileTooLarge:
+        // As a full disk does: the write itself fails part-way.
+        m_bytesBefore = noteFileBytes({{"Memo", "on disk"}});
+        QVERIFY(m_env->writeFile(m_env->notesPath(), m_bytesBefore));
+        QVERIFY(startForm());
+        m_sizeLimit = std::make_unique<FileSizeLimit>(m_bytesBefore.size() + 4);
+        QVERIFY(m_sizeLimit->isActive());
+        break;
     }
 }
 
@@ -797,6 +821,8 @@ bool TestMainPages::fileStateUnchanged(SaveFault fault) const
         return QFileInfo(m_env->notesPath()).isDir() && QDir(m_env->notesPath()).isEmpty();
     case SaveFault::WorkingDirRemoved:
         return !QFileInfo::exists(m_subdir) && !QFileInfo::exists(m_env->notesPath());
+    case SaveFault::FileTooLarge:
+        return m_env->readFile(m_env->notesPath()) == m_bytesBefore;
     }
     return false;
 }
@@ -804,14 +830,17 @@ bool TestMainPages::fileStateUnchanged(SaveFault fault) const
 void TestMainPages::saveCommandReportsFailure_data()
 {
     QTest::addColumn<SaveFault>("fault");
-    QTest::newRow("read-only file") << SaveFault::ReadOnlyFile;
-    QTest::newRow("directory in its place") << SaveFault::DirectoryInPlace;
-    QTest::newRow("working directory removed") << SaveFault::WorkingDirRemoved;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << SaveFault::ReadOnlyFile << systemReason(EACCES);
+    QTest::newRow("directory in its place") << SaveFault::DirectoryInPlace << systemReason(EISDIR);
+    QTest::newRow("working directory removed") << SaveFault::WorkingDirRemoved << systemReason(ENOENT);
+    QTest::newRow("file too large") << SaveFault::FileTooLarge << systemReason(EFBIG);
 }
 
 void TestMainPages::saveCommandReportsFailure()
 {
     QFETCH(SaveFault, fault);
+    QFETCH(QString, reason);
     prepareSaveFault(fault);
     if (QTest::currentTestFailed())
         return;
@@ -826,6 +855,7 @@ void TestMainPages::saveCommandReportsFailure()
     QCOMPARE(box.caption, QStringLiteral("Error"));
     QCOMPARE(box.icon, MessageBox::Icon::Exclamation);
     QCOMPARE(box.buttons, MessageBox::Buttons(MessageBox::Ok));
+    QCOMPARE(box.informativeText, reason);
     QVERIFY(fileStateUnchanged(fault));
     QCOMPARE(m_form->pages(), before);
     QVERIFY(m_form->isVisible());
@@ -833,12 +863,18 @@ void TestMainPages::saveCommandReportsFailure()
 
 void TestMainPages::closeAsksUntilYesWhenSaveFails_data()
 {
-    saveCommandReportsFailure_data();
+    // The close writes the settings first, which a file size limit would stop as well.
+    QTest::addColumn<SaveFault>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << SaveFault::ReadOnlyFile << systemReason(EACCES);
+    QTest::newRow("directory in its place") << SaveFault::DirectoryInPlace << systemReason(EISDIR);
+    QTest::newRow("working directory removed") << SaveFault::WorkingDirRemoved << systemReason(ENOENT);
 }
 
 void TestMainPages::closeAsksUntilYesWhenSaveFails()
 {
     QFETCH(SaveFault, fault);
+    QFETCH(QString, reason);
     prepareSaveFault(fault);
     if (QTest::currentTestFailed())
         return;
@@ -860,6 +896,7 @@ void TestMainPages::closeAsksUntilYesWhenSaveFails()
         QCOMPARE(box.icon, MessageBox::Icon::Exclamation);
         QCOMPARE(box.buttons, MessageBox::Buttons(MessageBox::Yes | MessageBox::No));
         QCOMPARE(box.defaultButton, MessageBox::Yes);
+        QCOMPARE(box.informativeText, reason);
         QVERIFY(m_form->isVisible());
         QCOMPARE(m_form->pages(), before);
         QCOMPARE(m_form->TabControl->currentIndex(), 0);
@@ -934,6 +971,75 @@ void TestMainPages::longPageNameIsStoredAsItsFirst4095Bytes()
     QCOMPARE(loaded->at(1).name, stored);
     QCOMPARE(loaded->at(1).text, QStringLiteral("body"));
     QVERIFY(loaded->at(1).name.toUtf8().size() <= 4095);
+}
+
+// Untouched bytes ------------------------------------------------------------------------
+
+namespace {
+
+// Windows-1252, stray bytes among UTF-8, every kind of line break, and a name whose cut at
+// 4095 bytes falls inside a two-byte character.
+const PageBytes MixedPad = {
+    {"Caf\xE9", "na\xEFve \x80 5\r\nline"},
+    {"Mixed \xF0\x9F\x98\x80 \xFF", "\xF0\x9F\x98\x80 ok \xFF"},
+    {"Breaks", "lone\rCR\nlone LF\r\nCRLF \xE2\x80\xA8 sep"},
+    {QByteArray(4094, 'n') + "\xC3\xA9tail", "long name"},
+    {"UTF-8 \xC3\xA9t\xC3\xA9", "plain \xC2\x81 \x81"},
+};
+
+PageBytes mixedPadAsSaved()
+{
+    PageBytes pages = MixedPad;
+    pages[3].first = QByteArray(4094, 'n');
+    return pages;
+}
+
+} // namespace
+
+void TestMainPages::shownPagesAreWrittenBackByteForByte()
+{
+    QVERIFY(m_env->writeFile(m_env->notesPath(), noteFileBytes(MixedPad)));
+    QVERIFY(startForm());
+    QCOMPARE(m_form->TabControl->tabText(1), QString::fromUtf16(u"Mixed \U0001F600 \u00ff"));
+    for (int i : {1, 2, 3, 4, 0, 2})
+        clickTab(i);
+    // The editor shows every break as a line of its own, which is no change either.
+    QCOMPARE(m_form->Memo->document()->blockCount(), 5);
+
+    QVERIFY(m_form->close());
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_env->readFile(m_env->notesPath()).toHex(' '), noteFileBytes(mixedPadAsSaved()).toHex(' '));
+}
+
+void TestMainPages::onlyTheEditedPageChanges_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("Windows-1252") << 0 << QByteArray("na\xC3\xAFve \xE2\x82\xAC 5\r\nline!");
+    QTest::newRow("mixed") << 1 << QByteArray("\xF0\x9F\x98\x80 ok \xC3\xBF!");
+    QTest::newRow("breaks") << 2 << QByteArray("lone\r\nCR\r\nlone LF\r\nCRLF \r\n sep!");
+    QTest::newRow("long name") << 3 << QByteArray("long name!");
+    QTest::newRow("C1 characters") << 4 << QByteArray("plain \xC2\x81 \xC2\x81!");
+}
+
+void TestMainPages::onlyTheEditedPageChanges()
+{
+    QFETCH(int, page);
+    QFETCH(QByteArray, saved);
+    QVERIFY(m_env->writeFile(m_env->notesPath(), noteFileBytes(MixedPad)));
+    QVERIFY(startForm());
+    clickTab(page);
+    typeLines({QStringLiteral("!")});
+    // Away and back: the edit is kept while another page is on show.
+    clickTab((page + 1) % int(MixedPad.size()));
+    clickTab(page);
+    QTest::keyClick(m_form->Memo, Qt::Key_S, Qt::ControlModifier);
+
+    QCOMPARE(m_boxes->texts(), QStringList());
+    PageBytes expected = mixedPadAsSaved();
+    expected[page].second = saved;
+    QCOMPARE(m_env->readFile(m_env->notesPath()).toHex(' '), noteFileBytes(expected).toHex(' '));
 }
 
 QTEST_MAIN(TestMainPages)

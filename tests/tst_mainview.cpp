@@ -101,6 +101,8 @@ private slots:
 
     void closeWhileMinimizedStoresRestoredBounds_data();
     void closeWhileMinimizedStoresRestoredBounds();
+    void sizeIsCutToTheDesktop_data();
+    void sizeIsCutToTheDesktop();
     void storedSwitchesApplyAtStartUp_data();
     void storedSwitchesApplyAtStartUp();
     void storedColourAndFontApplyAtStartUp();
@@ -761,6 +763,36 @@ void TestMainView::fontDialogOutcome()
     QCOMPARE(values.value("Font/Bold"), QString::fromLatin1(boldNow ? "1" : "0"));
     QCOMPARE(values.value("Font/Name"), QStringLiteral("DejaVu Sans"));
     QCOMPARE(values.value("Font/Size"), QStringLiteral("10"));
+}
+
+// Its pixels alone could take gigabytes; positions stay as stored, off-screen or not.
+void TestMainView::sizeIsCutToTheDesktop_data()
+{
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    QTest::addColumn<QString>("stored"); // XPos, YPos, XSize, YSize
+    QTest::addColumn<QRect>("applied");
+
+    QTest::newRow("largest width") << QStringLiteral("10 20 2147483647 300") << QRect(10, 20, desktop.width(), 300);
+    QTest::newRow("largest height") << QStringLiteral("10 20 420 2147483647") << QRect(10, 20, 420, desktop.height());
+    QTest::newRow("both large") << QStringLiteral("0 0 99999 99999") << QRect(QPoint(0, 0), desktop);
+    QTest::newRow("desktop's size") << QStringLiteral("5 6 %1 %2").arg(desktop.width()).arg(desktop.height())
+                                    << QRect(QPoint(5, 6), desktop);
+    QTest::newRow("one pixel less") << QStringLiteral("5 6 %1 %2").arg(desktop.width() - 1).arg(desktop.height() - 1)
+                                    << QRect(5, 6, desktop.width() - 1, desktop.height() - 1);
+    QTest::newRow("off-screen, cut") << QStringLiteral("9000 7000 1000000 350") << QRect(9000, 7000, desktop.width(), 350);
+}
+
+void TestMainView::sizeIsCutToTheDesktop()
+{
+    QFETCH(QString, stored);
+    QFETCH(QRect, applied);
+    const QStringList v = stored.split(QLatin1Char(' '));
+    writeSettings(QStringLiteral("[Settings]\nXPos=%1\nYPos=%2\nXSize=%3\nYSize=%4\n")
+                      .arg(v.at(0), v.at(1), v.at(2), v.at(3))
+                      .toLatin1());
+    startForm();
+    QTRY_COMPARE(m_form->frameGeometry(), applied);
+    QCOMPARE(m_boxes->texts(), QStringList());
 }
 
 QTEST_MAIN(TestMainView)

@@ -336,13 +336,15 @@ void TMainForm::FormCreate()
     Memo->setBackgroundColour(resolveColour(MemoColour));
 
     m_pageTexts = QStringList{QString()};
+    m_storedBytes = {StoredBytes()};
     m_notesLoaded = LoadNotes();
     if (!m_notesLoaded)
         return;
-    TabControl->setCurrentIndex(0);
-    Memo->setText(m_pageTexts.value(0));
+    offerRecovery();
+    showPage(0);
     applyEditorFont(m_editorFont);
     SearchActive = false;
+    startSnapshots();
     // The buttons show the real states from the first paint, not only after the first tick.
     UpdateToolbarItems();
 }
@@ -527,10 +529,18 @@ TMainForm::CloseAction TMainForm::FormClose()
 
     if (SaveNotes())
         return CloseAction::Free;
-    const MessageBox::Button answer =
-        MessageBox::show(this, QString::fromLatin1(ExitAnywayQuestion), QString::fromLatin1(ErrorCaption),
-                         MessageBox::Icon::Exclamation, MessageBox::Yes | MessageBox::No, MessageBox::Yes);
-    return answer == MessageBox::Yes ? CloseAction::Free : CloseAction::None;
+    MessageBox::Request question;
+    question.parent = this;
+    question.text = QString::fromLatin1(ExitAnywayQuestion);
+    question.caption = QString::fromLatin1(ErrorCaption);
+    question.informativeText = m_saveFailure;
+    question.icon = MessageBox::Icon::Exclamation;
+    question.buttons = MessageBox::Yes | MessageBox::No;
+    question.defaultButton = MessageBox::Yes;
+    if (MessageBox::show(question) != MessageBox::Yes)
+        return CloseAction::None;
+    notesAbandoned();
+    return CloseAction::Free;
 }
 
 void TMainForm::saveForSessionEnd()
@@ -540,5 +550,6 @@ void TMainForm::saveForSessionEnd()
     } catch (const Exception &) {
         // Nobody is left to tell; the notes matter more.
     }
-    SaveNotes();
+    if (!SaveNotes())
+        notesAbandoned();
 }

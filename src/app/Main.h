@@ -20,6 +20,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class RecoverySnapshot;
 class RichEdit;
 class TabStrip;
 class TAboutDlg;
@@ -47,12 +48,18 @@ public:
     NotePages pages() const;
     int pageCount() const;
 
+    // Shows the window in front of the others, as a later copy of the program asks.
+    void bringToFront();
+
     // Saves settings and notes without asking anything: the desktop session or the
     // process is ending.
     void saveForSessionEnd();
 
     // The editor font as it is stored, system colours unresolved.
     const TFont &editorFont() const { return m_editorFont; }
+
+    // The snapshot kept while there are unsaved changes.
+    RecoverySnapshot *recoverySnapshot() const { return m_snapshot; }
 
     // The current hint shown in status panel 0.
     QString hint() const { return m_hint; }
@@ -185,6 +192,16 @@ private:
     bool LoadNotes();
     bool SaveNotes();
     void showPage(int index);
+    void putPageInEditor(int index);
+    void keepEditorText();
+    void setPages(const NotePages &pages);
+    void notesChanged();
+    void notesSaved();
+    void notesAbandoned();
+
+    // Crash recovery.
+    void offerRecovery();
+    void startSnapshots();
     void bringPageToFront(int index);
     int findPage(const QString &name) const;
 
@@ -211,6 +228,17 @@ private:
     bool m_hintUpdatePending = false;
     QHash<QKeySequence, QAction *> m_shortcuts;
     QStringList m_pageTexts;
+    // The bytes each page was read with, beside m_pageTexts (see NotePage).
+    struct StoredBytes
+    {
+        QByteArray name;
+        QByteArray text;
+    };
+    QList<StoredBytes> m_storedBytes;
+    bool m_puttingPage = false;
+    // The system's reason for the last failed save, when known.
+    QString m_saveFailure;
+    RecoverySnapshot *m_snapshot = nullptr;
     NoteFile m_noteFile;
     bool m_notesLoaded = false;
     bool m_closeAllowed = false;

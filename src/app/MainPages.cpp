@@ -5,12 +5,17 @@
 #include "app/MainTexts.h"
 #include "dialogs/TNewMemoDlg.h"
 #include "editor/RichEdit.h"
+#include "platform/Exceptions.h"
 #include "platform/MessageBox.h"
 #include "platform/TabStrip.h"
 
 #include <QCollator>
+#include <QTextDocument>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <new>
 
 using namespace MainTexts;
 
@@ -21,32 +26,55 @@ int TMainForm::pageCount() const
 
 NotePages TMainForm::pages() const
 {
+    const int current = TabControl->currentIndex();
+    const bool edited = Memo->document()->isModified();
     NotePages result;
     result.reserve(TabControl->count());
     for (int i = 0; i < TabControl->count(); ++i) {
-        const QString text = i == TabControl->currentIndex() ? Memo->text() : m_pageTexts.value(i);
-        result.append({TabControl->tabText(i), text});
+        const StoredBytes stored = m_storedBytes.value(i);
+        if (i == current && edited)
+            result.append({TabControl->tabText(i), Memo->text(), stored.name, QByteArray()});
+        else
+            result.append({TabControl->tabText(i), m_pageTexts.value(i), stored.name, stored.text});
     }
     return result;
 }
 
-void TMainForm::TabControlChanging(bool *allowChange)
+// Showing a page is no change to it: the text it was put into the editor with, and the
+// bytes it was read with, stay until the user edits it.
+void TMainForm::keepEditorText()
 {
     const int current = TabControl->currentIndex();
-    if (current >= 0 && current < m_pageTexts.size())
-        m_pageTexts[current] = Memo->text();
+    if (current < 0 || current >= m_pageTexts.size() || !Memo->document()->isModified())
+        return;
+    m_pageTexts[current] = Memo->text();
+    m_storedBytes[current].text = QByteArray();
+    Memo->document()->setModified(false);
+}
+
+void TMainForm::putPageInEditor(int index)
+{
+    m_puttingPage = true;
+    Memo->setText(m_pageTexts.value(index));
+    Memo->document()->setModified(false);
+    m_puttingPage = false;
+}
+
+void TMainForm::TabControlChanging(bool *allowChange)
+{
+    keepEditorText();
     *allowChange = true;
 }
 
 void TMainForm::TabControlChange()
 {
-    Memo->setText(m_pageTexts.value(TabControl->currentIndex()));
+    putPageInEditor(TabControl->currentIndex());
 }
 
 void TMainForm::showPage(int index)
 {
     TabControl->setCurrentIndex(index);
-    Memo->setText(m_pageTexts.value(index));
+    putPageInEditor(index);
 }
 
 int TMainForm::findPage(const QString &name) const
@@ -65,7 +93,7 @@ void TMainForm::bringPageToFront(int index)
     const int current = TabControl->currentIndex();
     if (index == current)
         return;
-    m_pageTexts[current] = Memo->text();
+    keepEditorText();
     showPage(index);
 }
 
@@ -84,11 +112,13 @@ void TMainForm::PagesAddMemoMenuItemClick()
     if (name.isEmpty())
         return;
 
-    m_pageTexts[TabControl->currentIndex()] = Memo->text();
-    Memo->setText(QString());
+    keepEditorText();
     const int index = TabControl->addTab(name);
     m_pageTexts.append(QString());
+    m_storedBytes.append(StoredBytes());
     TabControl->setCurrentIndex(index);
+    putPageInEditor(index);
+    notesChanged();
 }
 
 void TMainForm::PagesRemoveMenuItemClick()
@@ -97,7 +127,9 @@ void TMainForm::PagesRemoveMenuItemClick()
         const int index = TabControl->currentIndex();
         TabControl->removeTab(index);
         m_pageTexts.removeAt(index);
+        m_storedBytes.removeAt(index);
         showPage(0);
+        notesChanged();
         return;
     }
 
@@ -114,12 +146,7 @@ bool TMainForm::LoadNotes()
         if (loaded->isEmpty()) // a pad always has a page to show
             loaded->append({QString::fromLatin1(FirstPageName), QString()});
 
-        m_pageTexts.clear();
-        TabControl->clear();
-        for (const NotePage &page : std::as_const(*loaded)) {
-            TabControl->addTab(page.name);
-            m_pageTexts.append(page.text);
-        }
+        setPages(*loaded);
         return true;
     } catch (const std::exception &) {
         // Every failure, ours or the library's (out of memory among them), is a false result.
@@ -127,22 +154,36 @@ bool TMainForm::LoadNotes()
     return false;
 }
 
+void TMainForm::setPages(const NotePages &pages)
+{
+    m_pageTexts.clear();
+    m_storedBytes.clear();
+    TabControl->clear();
+    for (const NotePage &page : pages) {
+        TabControl->addTab(page.name);
+        m_pageTexts.append(page.text);
+        m_storedBytes.append({page.storedName, page.storedText});
+    }
+}
+
 bool TMainForm::SaveNotes()
 {
     const int current = TabControl->currentIndex();
     if (current < 0 || current >= m_pageTexts.size())
         return false;
-    m_pageTexts[current] = Memo->text();
+    keepEditorText();
 
+    m_saveFailure.clear();
     try {
-        NotePages toSave;
-        toSave.reserve(TabControl->count());
-        for (int i = 0; i < TabControl->count(); ++i)
-            toSave.append({TabControl->tabText(i), m_pageTexts.value(i)});
-        m_noteFile.save(toSave);
+        m_noteFile.save(pages());
+        notesSaved();
         return true;
+    } catch (const Exception &error) {
+        m_saveFailure = error.reason();
+    } catch (const std::bad_alloc &) {
+        m_saveFailure = QString::fromLocal8Bit(std::strerror(ENOMEM));
     } catch (const std::exception &) {
-        // Every failure, ours or the library's (out of memory among them), is a false result.
+        // Every failure, ours or the library's, is a false result.
     }
     return false;
 }
@@ -151,6 +192,11 @@ void TMainForm::FileSaveMenuItemClick()
 {
     if (SaveNotes())
         return;
-    MessageBox::show(this, QString::fromLatin1(CouldNotSaveNotes), QString::fromLatin1(ErrorCaption),
-                     MessageBox::Icon::Exclamation);
+    MessageBox::Request box;
+    box.parent = this;
+    box.text = QString::fromLatin1(CouldNotSaveNotes);
+    box.caption = QString::fromLatin1(ErrorCaption);
+    box.informativeText = m_saveFailure;
+    box.icon = MessageBox::Icon::Exclamation;
+    MessageBox::show(box);
 }

@@ -13,7 +13,9 @@
 
 #include <QColorDialog>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QList>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -52,7 +54,12 @@ void TMainForm::readSettings()
     OnTop = values.onTop;
     StatusOn = values.statusOn;
     ToolbarOn = values.toolbarOn;
-    m_storedBounds = QRect(values.left, values.top, values.width, values.height);
+    // A window larger than the whole desktop shows nothing more, but its pixels alone could
+    // take gigabytes; positions stay exactly as stored, off-screen or not.
+    QSize size(values.width, values.height);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->virtualGeometry().size());
+    m_storedBounds = QRect(QPoint(values.left, values.top), size);
     applyStoredBounds();
     MemoColour = values.memoColour;
     m_editorFont = values.font;

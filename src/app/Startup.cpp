@@ -2,11 +2,13 @@
 
 #include "app/Main.h"
 #include "app/MainTexts.h"
+#include "app/SingleInstance.h"
 #include "platform/MessageBox.h"
 #include "platform/PlatformChoice.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSessionManager>
 
 void Startup::choosePlatform()
@@ -24,8 +26,30 @@ void Startup::initialiseApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral("pinnote"));
 }
 
+namespace {
+const char OtherCopySilent[] = "Pinnote is already open on this Pinnote.set, but it does not answer.";
+}
+
 int Startup::run()
 {
+    // A second window on the same note file would overwrite the first one's pages.
+    SingleInstance instance(QDir::current().absoluteFilePath(QString::fromLatin1(NoteFile::FileName)));
+    switch (instance.claim()) {
+    case SingleInstance::Claim::First:
+        break;
+    case SingleInstance::Claim::OtherRaised:
+        return 0;
+    case SingleInstance::Claim::OtherSilent: {
+        MessageBox::Request box;
+        box.text = QString::fromLatin1(OtherCopySilent);
+        box.informativeText = QDir::current().absoluteFilePath(QString::fromLatin1(NoteFile::FileName));
+        box.caption = QString::fromLatin1(MainTexts::ApplicationTitle);
+        box.icon = MessageBox::Icon::Exclamation;
+        MessageBox::show(box);
+        return 1;
+    }
+    }
+
     TMainForm form;
     if (!form.notesLoaded()) {
         MessageBox::show(nullptr, QString::fromLatin1(MainTexts::CouldNotOpenNotes),
@@ -45,6 +69,8 @@ int Startup::run()
         form.saveForSessionEnd();
         QCoreApplication::exit(0);
     });
+
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &form, &TMainForm::bringToFront);
 
     form.show();
     return QApplication::exec();

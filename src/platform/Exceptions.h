@@ -14,8 +14,13 @@ public:
     const QString &message() const noexcept { return m_message; }
     const char *what() const noexcept override { return m_what.constData(); }
 
+    // Why it failed in the system's words ("No space left on device"), when known.
+    const QString &reason() const noexcept { return m_reason; }
+    void setReason(QString reason) { m_reason = std::move(reason); }
+
 private:
     QString m_message;
+    QString m_reason;
     QByteArray m_what;
 };
 

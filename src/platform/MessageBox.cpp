@@ -26,6 +26,7 @@ QMessageBox::Icon toQtIcon(MessageBox::Icon icon)
     case MessageBox::Icon::Exclamation: return QMessageBox::Warning;
     case MessageBox::Icon::Error: return QMessageBox::Critical;
     case MessageBox::Icon::Information: return QMessageBox::Information;
+    case MessageBox::Icon::Question: return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
@@ -120,6 +121,7 @@ MessageBox::Button MessageBox::show(const Request &request)
 
     QMessageBox box(toQtIcon(request.icon), request.caption, request.text, QMessageBox::NoButton,
                     request.parent);
+    box.setInformativeText(request.informativeText);
     for (const ButtonMap &entry : buttonMap) {
         if (request.buttons & entry.ours) {
             QPushButton *button = box.addButton(entry.qt);

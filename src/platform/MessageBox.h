@@ -10,7 +10,7 @@ class QWidget;
 // tests can answer them without a modal loop.
 namespace MessageBox {
 
-enum class Icon { None, Exclamation, Error, Information };
+enum class Icon { None, Exclamation, Error, Information, Question };
 
 enum Button {
     NoButton = 0,
@@ -31,6 +31,8 @@ struct Request
     QWidget *parent = nullptr;
     QString text;
     QString caption;
+    // Shown below the text in a smaller font; nothing when empty.
+    QString informativeText;
     Icon icon = Icon::None;
     Buttons buttons = Ok;
     Button defaultButton = Ok;

@@ -51,7 +51,79 @@ QString TextEncoding::decode(QByteArrayView bytes)
     QString text = decoder.decode(bytes);
     if (!decoder.hasError())
         return text;
-    return decodeWindows1252(bytes);
+
+    // One stray byte must not turn the valid UTF-8 around it into mojibake.
+    text.clear();
+    text.reserve(bytes.size());
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        qsizetype end = at;
+        while (end < bytes.size()) {
+            const qsizetype length = utf8SequenceLength(bytes, end);
+            if (length == 0)
+                break;
+            end += length;
+        }
+        if (end > at) {
+            text += QString::fromUtf8(bytes.sliced(at, end - at));
+            at = end;
+        } else {
+            text += decodeWindows1252(bytes.sliced(at, 1));
+            ++at;
+        }
+    }
+    return text;
+}
+
+qsizetype TextEncoding::utf8SequenceLength(QByteArrayView bytes, qsizetype at)
+{
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[at + i]); };
+    const qsizetype left = bytes.size() - at;
+    if (left <= 0)
+        return 0;
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    qsizetype length;
+    unsigned char low = 0x80, high = 0xBF; // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // overlong
+        else if (lead == 0xED)
+            high = 0x9F; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90; // overlong
+        else if (lead == 0xF4)
+            high = 0x8F; // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (left < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i) {
+        if (!isContinuationByte(char(byte(i))))
+            return 0;
+    }
+    return length;
+}
+
+QByteArray TextEncoding::cutBytes(const QByteArray &bytes, qsizetype maxBytes)
+{
+    if (bytes.size() <= maxBytes)
+        return bytes;
+    qsizetype end = 0;
+    while (end < maxBytes) {
+        const qsizetype length = qMax<qsizetype>(utf8SequenceLength(bytes, end), 1);
+        if (end + length > maxBytes)
+            break;
+        end += length;
+    }
+    return bytes.left(end);
 }
 
 QString TextEncoding::decodeWindows1252(QByteArrayView bytes)

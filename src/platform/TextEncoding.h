@@ -17,8 +17,15 @@ public:
     // At most maxBytes bytes of UTF-8, ending on a whole character.
     static QByteArray encodePrefix(const QString &text, qsizetype maxBytes);
 
-    // UTF-8 when the bytes are valid UTF-8 (a leading BOM kept as U+FEFF), Windows-1252 otherwise.
+    // Sequence by sequence: each valid UTF-8 sequence as UTF-8 (a leading BOM kept as U+FEFF),
+    // each byte that is not part of one as Windows-1252.
     static QString decode(QByteArrayView bytes);
+
+    // The length of the valid UTF-8 sequence starting at bytes[at], or 0 when there is none.
+    static qsizetype utf8SequenceLength(QByteArrayView bytes, qsizetype at);
+
+    // At most maxBytes of stored bytes, never ending inside a valid UTF-8 sequence.
+    static QByteArray cutBytes(const QByteArray &bytes, qsizetype maxBytes);
 
     static QString decodeWindows1252(QByteArrayView bytes);
 };

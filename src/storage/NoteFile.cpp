@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,9 @@ namespace {
 const char IncorrectFileType[] = "Incorrect file type";
 const char IncorrectFileVersion[] = "Incorrect file version";
 const char StreamWriteError[] = "Stream write error";
+
+const char FileInUse[] = "The file is in use by another program";
+const char NotARegularFile[] = "Not a regular file";
 
 constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr mode_t PermissionBits = 07777;
@@ -39,6 +43,17 @@ int openForReading(const QByteArray &path)
     return fd;
 }
 
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(::strerror(error));
+}
+
+template<typename E> [[noreturn]] void fail(E error, const QString &reason)
+{
+    error.setReason(reason);
+    throw error;
+}
+
 int syncDescriptor(int fd)
 {
     int result;
@@ -53,6 +68,16 @@ int syncDescriptor(int fd)
 NoteFile::NoteFile(QString path)
     : m_path(std::move(path))
 {
+}
+
+QString NoteFile::canonicalPath(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString existing = file.canonicalFilePath();
+    if (!existing.isEmpty())
+        return existing;
+    const QString directory = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return directory.isEmpty() ? file.absoluteFilePath() : directory + QLatin1Char('/') + file.fileName();
 }
 
 // The directory carries the lock, not the data file: every save puts a new inode in place of
@@ -74,8 +99,10 @@ NotePages NoteFile::read(QIODevice &device)
     NotePages pages;
     while (!reader.AtListEnd()) {
         NotePage page;
-        page.name = TextEncoding::decode(reader.GetString());
-        page.text = TextEncoding::decode(reader.GetString());
+        page.storedName = reader.GetString();
+        page.storedText = reader.GetString();
+        page.name = TextEncoding::decode(page.storedName);
+        page.text = TextEncoding::decode(page.storedText);
         pages.append(std::move(page));
     }
     reader.ExpectListEnd();
@@ -89,11 +116,34 @@ void NoteFile::write(QIODevice &device, const NotePages &pages)
     writer.PutInteger(NoteFileVersion);
     writer.PutListStart();
     for (const NotePage &page : pages) {
-        writer.PutString(TextEncoding::encodePrefix(page.name, MaxNameBytes));
-        writer.PutString(TextEncoding::encode(page.text));
+        writer.PutString(nameBytes(page));
+        writer.PutString(textBytes(page));
     }
     writer.PutListEnd();
     writer.FlushBuffer();
+}
+
+QByteArray NoteFile::nameBytes(const NotePage &page)
+{
+    if (!page.storedName.isNull())
+        return TextEncoding::cutBytes(page.storedName, MaxNameBytes);
+    return TextEncoding::encodePrefix(page.name, MaxNameBytes);
+}
+
+QByteArray NoteFile::textBytes(const NotePage &page)
+{
+    return page.storedText.isNull() ? TextEncoding::encode(page.text) : page.storedText;
+}
+
+bool NotePage::sameBytes(const QList<NotePage> &a, const QList<NotePage> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (NoteFile::nameBytes(a[i]) != NoteFile::nameBytes(b[i]) || NoteFile::textBytes(a[i]) != NoteFile::textBytes(b[i]))
+            return false;
+    }
+    return true;
 }
 
 std::optional<NotePages> NoteFile::load() const
@@ -152,23 +202,33 @@ void NoteFile::save(const NotePages &pages) const
     const QByteArray nativePath = QFile::encodeName(m_path);
 
     FileLock directoryLock;
-    if (directoryLock.acquire(lockPath()) != FileLock::Result::Locked)
-        throw EFCreateError(m_path);
+    switch (directoryLock.acquire(lockPath())) {
+    case FileLock::Result::Locked:
+        break;
+    case FileLock::Result::Busy:
+        fail(EFCreateError(m_path), QString::fromLatin1(FileInUse));
+    case FileLock::Result::Unavailable:
+        fail(EFCreateError(m_path), systemReason(directoryLock.error()));
+    }
 
     // QSaveFile asks access(), which always says yes to root; the write bits are ours to honour.
     struct stat existing;
     const bool exists = ::stat(nativePath.constData(), &existing) == 0;
     if (exists) {
-        if (!S_ISREG(existing.st_mode) || (existing.st_mode & AnyWriteBit) == 0)
-            throw EFCreateError(m_path);
+        if (S_ISDIR(existing.st_mode))
+            fail(EFCreateError(m_path), systemReason(EISDIR));
+        if (!S_ISREG(existing.st_mode))
+            fail(EFCreateError(m_path), QString::fromLatin1(NotARegularFile));
+        if ((existing.st_mode & AnyWriteBit) == 0)
+            fail(EFCreateError(m_path), systemReason(EACCES));
     } else if (errno != ENOENT) {
-        throw EFCreateError(m_path);
+        fail(EFCreateError(m_path), systemReason(errno));
     }
 
     QSaveFile file(m_path);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
-        throw EFCreateError(m_path);
+        fail(EFCreateError(m_path), file.errorString());
 
     if (exists) {
         // Keep the owner where allowed: refused for other users' files unless we are root,
@@ -179,16 +239,25 @@ void NoteFile::save(const NotePages &pages) const
         // QSaveFile copies only the rwx bits it can express; keep the whole mode (after fchown,
         // which may clear set-id bits).
         if (::fchmod(file.handle(), existing.st_mode & PermissionBits) != 0)
-            throw EFCreateError(m_path);
+            fail(EFCreateError(m_path), systemReason(errno));
     }
 
-    write(file, pages);
+    // The failed write() leaves its errno; Qt's own text for it is not always set.
+    errno = 0;
+    try {
+        write(file, pages);
+    } catch (EWriteError &error) {
+        error.setReason(errno != 0 ? systemReason(errno) : file.errorString());
+        throw;
+    }
+    if (!file.flush())
+        fail(EWriteError(QString::fromLatin1(StreamWriteError)), errno != 0 ? systemReason(errno) : file.errorString());
 
     // QSaveFile syncs before the rename too, but ignores a failure there.
-    if (!file.flush() || syncDescriptor(file.handle()) != 0)
-        throw EWriteError(QString::fromLatin1(StreamWriteError));
+    if (syncDescriptor(file.handle()) != 0)
+        fail(EWriteError(QString::fromLatin1(StreamWriteError)), systemReason(errno));
     if (!file.commit())
-        throw EFCreateError(m_path);
+        fail(EFCreateError(m_path), file.errorString());
 
     // Makes the rename itself durable; the new file is in place whatever this answers.
     ::fsync(directoryLock.handle());

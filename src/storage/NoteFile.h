@@ -24,6 +24,10 @@ public:
 
     const QString &path() const { return m_path; }
 
+    // The one path that names this file however it was reached (symlinks resolved), also
+    // before the file exists: what tells two copies of the program that they share a file.
+    static QString canonicalPath(const QString &path);
+
     // What load() and save() lock: the file's directory (a save replaces the file itself).
     QString lockPath() const;
 
@@ -43,6 +47,11 @@ public:
     // Names are written as at most MaxNameBytes bytes, ending on a whole character.
     static NotePages read(QIODevice &device);
     static void write(QIODevice &device, const NotePages &pages);
+
+    // What a page's name and text become in the file: the stored bytes where the page
+    // has them, else UTF-8; a name cut to MaxNameBytes either way.
+    static QByteArray nameBytes(const NotePage &page);
+    static QByteArray textBytes(const NotePage &page);
 
 private:
     QString m_path;

@@ -21,8 +21,10 @@ ProgramUnderTest::~ProgramUnderTest()
 
 bool ProgramUnderTest::start()
 {
-    m_process.setProcessEnvironment(m_session.environment(m_dir.path(), m_dir.filePath(QStringLiteral("config"))));
-    m_process.setWorkingDirectory(m_dir.path());
+    QProcessEnvironment env = m_session.environment(m_workDir, filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), filePath(QStringLiteral("state")));
+    m_process.setProcessEnvironment(env);
+    m_process.setWorkingDirectory(m_workDir);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(PINNOTE_BINARY), {});
     return m_process.waitForStarted(10000);

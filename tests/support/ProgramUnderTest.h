@@ -18,8 +18,12 @@ public:
     ~ProgramUnderTest(); // kills the program if it still runs
 
     bool isValid() const { return m_dir.isValid(); }
-    QString dirPath() const { return m_dir.path(); }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    QString dirPath() const { return m_workDir; }
+    QString filePath(const QString &name) const { return m_workDir + QLatin1Char('/') + name; }
+    // Runs in another run's folder, with its settings and state: a second copy there.
+    void shareFolderWith(const ProgramUnderTest &other) { m_workDir = other.m_workDir; }
+    // Where the recovery snapshots go ($XDG_STATE_HOME/pinnote).
+    QString snapshotDir() const { return filePath(QStringLiteral("state/pinnote")); }
     QString notesPath() const { return filePath(QStringLiteral("Pinnote.set")); }
     QString settingsPath() const { return filePath(QStringLiteral("config/Brindle Pinnote.ini")); }
 
@@ -43,5 +47,6 @@ public:
 private:
     const XSession &m_session;
     QTemporaryDir m_dir;
+    QString m_workDir = m_dir.path();
     QProcess m_process;
 };

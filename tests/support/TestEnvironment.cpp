@@ -10,6 +10,9 @@ TestEnvironment::TestEnvironment()
 {
     QDir::setCurrent(m_dir.path());
     qputenv("XDG_CONFIG_HOME", configPath().toLocal8Bit());
+    m_previousState = qgetenv("XDG_STATE_HOME");
+    m_hadState = qEnvironmentVariableIsSet("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", statePath().toLocal8Bit());
 }
 
 TestEnvironment::~TestEnvironment()
@@ -19,6 +22,10 @@ TestEnvironment::~TestEnvironment()
         qputenv("XDG_CONFIG_HOME", m_previousConfig);
     else
         qunsetenv("XDG_CONFIG_HOME");
+    if (m_hadState)
+        qputenv("XDG_STATE_HOME", m_previousState);
+    else
+        qunsetenv("XDG_STATE_HOME");
 }
 
 QByteArray TestEnvironment::readFile(const QString &path) const

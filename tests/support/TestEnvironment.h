@@ -22,6 +22,7 @@ public:
     QString notesPath() const { return filePath(QStringLiteral("Pinnote.set")); }
     QString configPath() const { return filePath(QStringLiteral("config")); }
     QString settingsPath() const { return configPath() + QStringLiteral("/Brindle Pinnote.ini"); }
+    QString statePath() const { return filePath(QStringLiteral("state")); }
 
     QByteArray readFile(const QString &path) const;
     bool writeFile(const QString &path, const QByteArray &bytes) const;
@@ -32,6 +33,8 @@ private:
     QTemporaryDir m_dir;
     QString m_previousDir;
     QByteArray m_previousConfig;
+    QByteArray m_previousState;
+    bool m_hadState = false;
     bool m_hadConfig = false;
 };
 

@@ -1,0 +1,200 @@
+// The real program on a private X display: a second copy for the same note file brings the
+// first one forward instead of opening a rival window, and typing survives a SIGKILL.
+
+#include "support/ProgramUnderTest.h"
+#include "support/XSession.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <signal.h>
+
+namespace {
+
+constexpr int WaitMs = ProgramUnderTest::WaitMs;
+const QString Title = QStringLiteral("^Pinnote$");
+
+// The first-start pad, one empty page "Memo".
+const QByteArray FirstStartFile = QByteArray::fromHex("060b544b572d50696e6e6f74650201010604" "4d656d6f" "060000");
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestEndToEndNothingLost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void secondCopyRaisesTheFirst();
+    void typingSurvivesAKill_data();
+    void typingSurvivesAKill();
+
+private:
+    // The program's visible windows with the title, by its process id.
+    QStringList windowsOf(ProgramUnderTest &run, const QString &title) const;
+    QString waitForWindowOf(ProgramUnderTest &run, const QString &title, const QString &other = QString()) const;
+    void typeIntoEditor(const QString &window, const QString &text) const;
+    QString activeWindow() const { return m_x.xdotool({QStringLiteral("getactivewindow")}); }
+    // The whole screen, only when E2E_SCREENSHOTS asks for it.
+    void keepScreenshot(const QString &name) const
+    {
+        if (const QString path = ProgramUnderTest::screenshotPath(name); !path.isEmpty())
+            m_x.screenshot(path);
+    }
+
+    XSession m_x;
+};
+
+void TestEndToEndNothingLost::initTestCase()
+{
+    const QString error = m_x.start();
+    if (!error.isEmpty())
+        QFAIL(qPrintable(error));
+}
+
+QStringList TestEndToEndNothingLost::windowsOf(ProgramUnderTest &run, const QString &title) const
+{
+    const QString out = m_x.xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--pid"), QString::number(run.process().processId()),
+                                     QStringLiteral("--name"), title});
+    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A window of the program other than `other`; empty when none shows or the program ends.
+QString TestEndToEndNothingLost::waitForWindowOf(ProgramUnderTest &run, const QString &title,
+                                                 const QString &other) const
+{
+    const QDeadlineTimer deadline(WaitMs);
+    for (;;) {
+        QStringList windows = windowsOf(run, title);
+        windows.removeAll(other);
+        if (!windows.isEmpty())
+            return windows.at(0);
+        if (run.process().state() == QProcess::NotRunning || deadline.hasExpired())
+            return {};
+        QTest::qWait(50);
+    }
+}
+
+void TestEndToEndNothingLost::typeIntoEditor(const QString &window, const QString &text) const
+{
+    // The tab strip has the focus at start; a click puts it into the editor.
+    m_x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    const QRect client = m_x.clientGeometry(window);
+    m_x.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(client.width() / 2),
+                 QString::number(client.height() / 2), QStringLiteral("click"), QStringLiteral("1")});
+    m_x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text});
+}
+
+void TestEndToEndNothingLost::secondCopyRaisesTheFirst()
+{
+    ProgramUnderTest first(m_x);
+    QVERIFY(first.start());
+    const QString firstWindow = waitForWindowOf(first, Title);
+    QVERIFY2(!firstWindow.isEmpty(), first.describeMissingWindow("the first copy showed no window").constData());
+
+    // A copy in another folder is a pad of its own, and takes the front.
+    ProgramUnderTest elsewhere(m_x);
+    QVERIFY(elsewhere.start());
+    const QString otherWindow = waitForWindowOf(elsewhere, Title);
+    QVERIFY2(!otherWindow.isEmpty(), elsewhere.describeMissingWindow("the copy elsewhere showed no window").constData());
+    m_x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherWindow});
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), otherWindow, WaitMs);
+
+    ProgramUnderTest second(m_x);
+    second.shareFolderWith(first);
+    QVERIFY(second.start());
+    QVERIFY(second.waitForExit());
+    QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.process().exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), firstWindow, WaitMs);
+    keepScreenshot(QStringLiteral("raised.png"));
+    // It wrote nothing: neither notes nor settings exist before the first copy closes.
+    QVERIFY(!QFile::exists(first.notesPath()));
+    QVERIFY(!QFile::exists(first.settingsPath()));
+    QCOMPARE(windowsOf(first, Title), QStringList{firstWindow});
+
+    typeIntoEditor(firstWindow, QStringLiteral("kept by the first"));
+    first.key(firstWindow, QStringLiteral("alt+F4"));
+    QVERIFY(first.waitForExit());
+    QCOMPARE(first.process().exitCode(), 0);
+    QVERIFY(readAll(first.notesPath()).contains("kept by the first"));
+
+    elsewhere.key(otherWindow, QStringLiteral("alt+F4"));
+    QVERIFY(elsewhere.waitForExit());
+    QCOMPARE(readAll(elsewhere.notesPath()), FirstStartFile);
+}
+
+void TestEndToEndNothingLost::typingSurvivesAKill_data()
+{
+    QTest::addColumn<bool>("restore");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestEndToEndNothingLost::typingSurvivesAKill()
+{
+    QFETCH(bool, restore);
+    const QByteArray typed("typed before the kill");
+
+    ProgramUnderTest crashed(m_x);
+    QVERIFY(crashed.start());
+    const QString window = waitForWindowOf(crashed, Title);
+    QVERIFY2(!window.isEmpty(), crashed.describeMissingWindow("no window titled Pinnote appeared").constData());
+    typeIntoEditor(window, QString::fromLatin1(typed));
+
+    const QString snapshotDir = crashed.snapshotDir();
+    const auto snapshotHolds = [&](const QByteArray &text) {
+        const QStringList files = QDir(snapshotDir).entryList(QDir::Files);
+        return files.size() == 1 && readAll(QDir(snapshotDir).filePath(files.at(0))).contains(text);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(snapshotHolds(typed), WaitMs);
+    const QString snapshotName = QDir(snapshotDir).entryList(QDir::Files).at(0);
+    QCOMPARE(::kill(pid_t(crashed.process().processId()), SIGKILL), 0);
+    QVERIFY(crashed.waitForExit());
+    QVERIFY(!QFile::exists(crashed.notesPath()));
+
+    ProgramUnderTest next(m_x);
+    next.shareFolderWith(crashed);
+    QVERIFY(next.start());
+    // The question comes before the main window, under the application's title.
+    const QString box = waitForWindowOf(next, Title);
+    QVERIFY2(!box.isEmpty(), next.describeMissingWindow("the restore question did not appear").constData());
+    keepScreenshot(QStringLiteral("restore-question.png"));
+    next.key(box, restore ? QStringLiteral("alt+y") : QStringLiteral("alt+n"));
+
+    const QString mainWindow = waitForWindowOf(next, Title, box);
+    QVERIFY2(!mainWindow.isEmpty(), next.describeMissingWindow("no main window after the question").constData());
+    next.key(mainWindow, QStringLiteral("alt+F4"));
+    QVERIFY(next.waitForExit());
+    QCOMPARE(next.process().exitCode(), 0);
+
+    const QStringList left = QDir(snapshotDir).entryList(QDir::Files);
+    if (restore) {
+        QVERIFY(readAll(next.notesPath()).contains(typed));
+        // Saved at the close, so nothing is left to recover.
+        QCOMPARE(left, QStringList());
+    } else {
+        QCOMPARE(readAll(next.notesPath()), FirstStartFile);
+        QCOMPARE(left.size(), 1);
+        QVERIFY(left.at(0) != snapshotName);
+        QVERIFY(left.at(0).startsWith(QFileInfo(snapshotName).completeBaseName() + QLatin1Char('-')));
+        QVERIFY(readAll(QDir(snapshotDir).filePath(left.at(0))).contains(typed));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestEndToEndNothingLost)
+#include "tst_e2e_nothinglost.moc"
