@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 // Outside any namespace, as Qt's resource initialiser must be: the pages live in the
 // static library, where nothing else would pull them in.
@@ -98,7 +102,8 @@ THelpWindow::THelpWindow(const QString &helpFile, QWidget *parent)
     layout->addWidget(m_findBar);
 
     resize(Layout.scaled(DesignWidth), Layout.scaled(DesignHeight));
-    centreOnScreen(this);
+    if (parent)
+        parent->installEventFilter(this);
 }
 
 void THelpWindow::createActions()
@@ -215,6 +220,11 @@ QStringList THelpWindow::pages() const
 void THelpWindow::showContents()
 {
     goToPage(QString::fromLatin1(ContentsPage));
+    followOwnerOnTop();
+    if (!m_placed) {
+        placeBesideOwner();
+        m_placed = true;
+    }
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -233,6 +243,52 @@ void THelpWindow::goToPage(const QString &page)
         m_browser->setSource(url);
     else
         m_browser->scrollToAnchor(QString()); // already there: back to its top
+}
+
+bool THelpWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The owner shows itself again after switching On Top.
+    if (watched == parentWidget() && event->type() == QEvent::Show && isVisible())
+        followOwnerOnTop();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void THelpWindow::followOwnerOnTop()
+{
+    // Beside a window that stays on top, help that does not would be hidden behind it.
+    const QWidget *owner = parentWidget();
+    const bool onTop = owner && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop)
+        return;
+    const bool wasVisible = isVisible();
+    const QPoint where = pos();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop); // hides the window
+    if (wasVisible) {
+        move(where);
+        show();
+    }
+}
+
+void THelpWindow::placeBesideOwner()
+{
+    // Beside the notes rather than over them, so both can be read; centred when
+    // there is no room on either side.
+    const QWidget *owner = parentWidget();
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = frameGeometry().size();
+    QPoint where = centredPosition(area, size);
+    if (owner && owner->isVisible()) {
+        const QRect beside = owner->frameGeometry();
+        const int top = std::clamp(beside.top(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+        if (beside.right() + 1 + size.width() <= area.right() + 1)
+            where = QPoint(beside.right() + 1, top);
+        else if (beside.left() - size.width() >= area.left())
+            where = QPoint(beside.left() - size.width(), top);
+    }
+    move(where);
 }
 
 QString THelpWindow::currentPage() const

@@ -47,10 +47,15 @@ public slots:
     void findNext();
     void findPrevious();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void createActions();
     void createToolBar();
     void createFindBar();
+    void followOwnerOnTop();
+    void placeBesideOwner();
     void goToPage(const QString &page);
     bool pageContains(const QString &page, const QString &text) const;
     QString currentPage() const;
@@ -67,4 +72,5 @@ private:
     QAction *m_contentsAction = nullptr;
     QAction *m_indexAction = nullptr;
     QAction *m_findAction = nullptr;
+    bool m_placed = false;
 };
