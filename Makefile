@@ -5,15 +5,17 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
 PACKAGES := cmake ninja-build g++ make pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins \
 	libbenchmark-dev fonts-dejavu-core \
 	xvfb xauth xdotool x11-utils openbox
+PACKAGES += desktop-file-utils appstream man-db groff-base
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench install clean
 
 all: build
 
@@ -41,6 +43,9 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
