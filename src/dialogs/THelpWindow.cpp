@@ -85,6 +85,8 @@ THelpWindow::THelpWindow(const QString &helpFile, QWidget *parent)
     setWindowIcon(BakedIcons::icon(QLatin1StringView("pinnote")));
     // Reading help must not keep the user from the notes.
     setWindowModality(Qt::NonModal);
+    // Closing the notes ends the program even while the help is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
