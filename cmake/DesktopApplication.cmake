@@ -74,11 +74,11 @@ set(CPACK_PACKAGE_NAME pinnote)
 set(CPACK_PACKAGE_VENDOR "Brindle Software")
 set(CPACK_PACKAGE_CONTACT "Brindle Software <pinnote@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small note pad that stays on top, with named pages")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "small note pad that stays on top, with named pages
- Pinnote is one small window that stays above all other windows and shows
- one page of notes at a time in an editor with a yellow background. The
- pages are named on tabs along the bottom edge. Text can be found, exported
- as plain text or Rich Text, and printed.")
+# The synopsis is the summary above; cpack indents these lines itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Pinnote is one small window that stays above all other windows and shows
+one page of notes at a time in an editor with a yellow background. The
+pages are named on tabs along the bottom edge. Text can be found, exported
+as plain text or Rich Text, and printed.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
