@@ -90,7 +90,6 @@ private slots:
     void f1FromTheEditorOpensOneWindowAtContents();
     void helpFollowsOnTop_data();
     void helpFollowsOnTop();
-    void editorTakesTypingWhileHelpIsOpen();
     void find_data();
     void find();
     void ctrlFOpensTheFindBar();
@@ -219,21 +218,6 @@ void TestHelpWindow::helpFollowsOnTop()
         form.ViewOnTopMenuItemClick();
     QCOMPARE(form.OnTop, onTop);
     QTRY_COMPARE(form.HelpWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-    QVERIFY(form.HelpWindow->isVisible());
-}
-
-void TestHelpWindow::editorTakesTypingWhileHelpIsOpen()
-{
-    TestEnvironment env;
-    TMainForm form;
-    form.show();
-    form.Contents1Click();
-    QVERIFY(form.HelpWindow->isVisible());
-    form.activateWindow();
-    form.Memo->setFocus();
-    QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget()->window() == &form);
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("still typing"));
-    QCOMPARE(form.Memo->text(), QStringLiteral("still typing"));
     QVERIFY(form.HelpWindow->isVisible());
 }
 

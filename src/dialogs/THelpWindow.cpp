@@ -9,10 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -26,7 +26,11 @@
 // static library, where nothing else would pull them in.
 static void initHelpResources()
 {
-    Q_INIT_RESOURCE(help);
+    static bool done = false;
+    if (!done) {
+        Q_INIT_RESOURCE(help);
+        done = true;
+    }
 }
 
 namespace {
@@ -37,6 +41,8 @@ const char *const ForwardText = "&Forward";
 const char *const ContentsText = "&Contents";
 const char *const IndexText = "&Index";
 const char *const FindText = "F&ind";
+const char *const UsingHelpText = "Using Help";
+const char *const UsingHelpPage = "helpwindow.html";
 const char *const FindLabelText = "Find:";
 const char *const NextText = "Next";
 const char *const PreviousText = "Previous";
@@ -122,6 +128,7 @@ void THelpWindow::createActions()
     m_contentsAction = action("HelpContents", ContentsText, {QKeySequence(Qt::ALT | Qt::Key_Home)});
     m_indexAction = action("HelpIndex", IndexText, {});
     m_findAction = action("HelpFind", FindText, QKeySequence::keyBindings(QKeySequence::Find));
+    QAction *usingHelp = action("HelpUsingHelp", UsingHelpText, {QKeySequence(Qt::Key_F1)});
     m_backAction->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
     m_forwardAction->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
 
@@ -134,6 +141,7 @@ void THelpWindow::createActions()
     connect(m_contentsAction, &QAction::triggered, this, [this] { goToPage(QString::fromLatin1(ContentsPage)); });
     connect(m_indexAction, &QAction::triggered, this, [this] { goToPage(QString::fromLatin1(IndexPage)); });
     connect(m_findAction, &QAction::triggered, this, &THelpWindow::showFindBar);
+    connect(usingHelp, &QAction::triggered, this, [this] { goToPage(QString::fromLatin1(UsingHelpPage)); });
 
     auto *closeWindow = new QAction(this);
     closeWindow->setShortcuts(QKeySequence::Close);
