@@ -5,18 +5,20 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
 PACKAGES := cmake ninja-build g++ make pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins \
 	libbenchmark-dev \
 	fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 \
 	xvfb xauth xdotool x11-utils openbox imagemagick
+PACKAGES += desktop-file-utils appstream man-db groff-base
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # env, so that sudo does not drop the setting.
 APT := $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench install clean
 
 all: build
 
@@ -44,6 +46,9 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: build
 	@for b in $$(find $(BUILD_DIR)/bench -maxdepth 1 -type f -perm -u+x -name 'bench_*' | sort); do \

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/BuildInfo.h"
 #include "platform/TColor.h"
 #include "storage/NoteFile.h"
 #include "storage/TFont.h"
@@ -25,6 +26,7 @@ class RichEdit;
 class TabStrip;
 class TAboutDlg;
 class TFindDlg;
+class THelpWindow;
 
 // The main window: one editor showing one page of the pad at a time.
 class TMainForm : public QMainWindow
@@ -33,7 +35,7 @@ class TMainForm : public QMainWindow
 
 public:
     static constexpr char FullName[] = "Brindle Pinnote";
-    static constexpr char VersionText[] = "V2.0";
+    static constexpr char VersionText[] = PINNOTE_VERSION_TEXT;
 
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
@@ -126,6 +128,7 @@ public:
 
     TAboutDlg *AboutDlg = nullptr;
     TFindDlg *FindDlg = nullptr;
+    THelpWindow *HelpWindow = nullptr; // made at the first Help > Contents
 
 public slots:
     void UpdateMenuItems();

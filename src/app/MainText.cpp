@@ -49,4 +49,3 @@ void TMainForm::ExportTextMenuItemClick() {}
 void TMainForm::ExportRTFMenuTiemClick() {}
 void TMainForm::FilePrintMenuItemClick() {}
 void TMainForm::PrinterSetup1Click() {}
-void TMainForm::Contents1Click() {}

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/BuildInfo.h"
 #include "app/Main.h"
 #include "app/MainTexts.h"
 #include "app/SingleInstance.h"
@@ -23,7 +24,7 @@ void Startup::initialiseApplication()
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(MainTexts::ApplicationTitle));
     QCoreApplication::instance()->setProperty("helpFile", QString::fromLatin1(MainTexts::HelpFileName));
-    QGuiApplication::setDesktopFileName(QStringLiteral("pinnote"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(PINNOTE_APP_ID));
 }
 
 namespace {
