@@ -13,6 +13,7 @@
 #include <memory>
 
 class QAction;
+class QFileDialog;
 class QLabel;
 class QKeyEvent;
 class QMenu;
@@ -117,6 +118,7 @@ public:
 
     TAboutDlg *AboutDlg = nullptr;
     TFindDlg *FindDlg = nullptr;
+    QFileDialog *SaveDialog = nullptr; // made at the first export, shared by both kinds
 
 public slots:
     void UpdateMenuItems();
@@ -195,6 +197,10 @@ private:
     QRect outerBounds() const;
     bool clipboardHasText() const;
 
+    // Export.
+    QFileDialog *saveDialog();
+    void exportPage(bool plainText);
+
     // Runs a command; what it throws goes to the error box.
     template<typename F>
     void runCommand(F &&command);
@@ -214,4 +220,5 @@ private:
     QRect m_storedBounds;
     QMargins m_appliedMargins;
     bool m_boundsPending = true;
+    QString m_exportFileName;
 };
