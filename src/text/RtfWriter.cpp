@@ -148,11 +148,27 @@ bool RtfWriter::end()
 
 void RtfWriter::appendEscaped(QByteArray &out, QStringView text)
 {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x20 && u < 0x7F) {
-            if (u == '\\' || u == '{' || u == '}')
-                out.append('\\');
+    const auto plain = [](char16_t u) { return u >= 0x20 && u < 0x7F && u != '\\' && u != '{' && u != '}'; };
+    const QChar *p = text.begin();
+    const QChar *const end = text.end();
+    while (p != end) {
+        // Most text is plain ASCII: copy each stretch of it in one go.
+        const QChar *stretch = p;
+        while (p != end && plain(p->unicode()))
+            ++p;
+        if (p != stretch) {
+            const qsizetype at = out.size();
+            out.resize(at + (p - stretch));
+            char *to = out.data() + at;
+            for (const QChar *c = stretch; c != p; ++c)
+                *to++ = char(c->unicode());
+        }
+        if (p == end)
+            break;
+        const char16_t u = p->unicode();
+        ++p;
+        if (u == '\\' || u == '{' || u == '}') {
+            out.append('\\');
             out.append(char(u));
         } else if (u == '\t') {
             out.append("\\tab ");
