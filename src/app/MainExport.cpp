@@ -46,11 +46,7 @@ void TMainForm::exportPage(bool plainText)
     dialog->setNameFilter(QString::fromLatin1(kind.filter));
     dialog->setDefaultSuffix(QString::fromLatin1(kind.defaultSuffix));
     // Set after the filter, which would otherwise change the name's extension to its own.
-    if (m_exportFileName.isEmpty()) {
-        dialog->selectFile(QString());
-    } else {
-        dialog->selectFile(m_exportFileName);
-    }
+    dialog->selectFile(m_exportFileName);
     if (dialog->exec() != QDialog::Accepted)
         return;
     const QStringList chosen = dialog->selectedFiles();
