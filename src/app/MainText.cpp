@@ -43,7 +43,7 @@ void TMainForm::EditSelectAllMenuItemClick()
     Memo->selectAllText();
 }
 
-// Find and print arrive with their own dialogs; until then the commands
+// Find, export and print arrive with their own dialogs; until then the commands
 // are there and do nothing.
 void TMainForm::SearchFindMenuItemClick() {}
 void TMainForm::SearchFindagainMenuItemClick() {}
