@@ -13,6 +13,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
 	fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 \
 	xvfb xauth xdotool x11-utils openbox imagemagick
 PACKAGES += desktop-file-utils appstream man-db groff-base
+PACKAGES += unrtf
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # env, so that sudo does not drop the setting.

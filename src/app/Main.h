@@ -14,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QFileDialog;
 class QLabel;
 class QKeyEvent;
 class QMenu;
@@ -129,6 +130,7 @@ public:
     TAboutDlg *AboutDlg = nullptr;
     TFindDlg *FindDlg = nullptr;
     THelpWindow *HelpWindow = nullptr; // made at the first Help > Contents
+    QFileDialog *SaveDialog = nullptr; // made at the first export, shared by both kinds
 
 public slots:
     void UpdateMenuItems();
@@ -220,6 +222,10 @@ private:
     QRect outerBounds() const;
     bool clipboardHasText() const;
 
+    // Export.
+    QFileDialog *saveDialog();
+    void exportPage(bool plainText);
+
     // Runs a command; what it throws goes to the error box.
     template<typename F>
     void runCommand(F &&command);
@@ -250,4 +256,5 @@ private:
     QRect m_storedBounds;
     QMargins m_appliedMargins;
     bool m_boundsPending = true;
+    QString m_exportFileName;
 };

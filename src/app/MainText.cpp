@@ -43,9 +43,7 @@ void TMainForm::EditSelectAllMenuItemClick()
     Memo->selectAllText();
 }
 
-// Export and print arrive with their own dialogs; until then the commands
+// Print arrives with its own dialogs; until then the commands
 // are there and do nothing.
-void TMainForm::ExportTextMenuItemClick() {}
-void TMainForm::ExportRTFMenuTiemClick() {}
 void TMainForm::FilePrintMenuItemClick() {}
 void TMainForm::PrinterSetup1Click() {}

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QFont;
+class QIODevice;
 
 // The editor behind Memo. Every position and length it speaks in counts a
 // line break as two characters (CR LF), as the stored page texts do.
@@ -53,6 +54,13 @@ public:
     // The default character format for the whole text; no colour means the automatic
     // window-text colour.
     void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
+
+    // The format streamOut() writes: the whole text (true) or Rich Text (false).
+    bool PlainText = false;
+    // Writes the whole content to the device: as text exactly as text() gives it, in
+    // UTF-8, or as an RTF document with every run's formatting. False when the device
+    // took fewer bytes than it was handed.
+    bool streamOut(QIODevice *device) const;
 
     // Conversions between CR LF positions and QTextDocument positions, for code that
     // works on document() directly (printing, RTF). Out-of-range input is clamped; a

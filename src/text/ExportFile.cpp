@@ -1,0 +1,43 @@
+#include "text/ExportFile.h"
+
+#include "platform/Exceptions.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace {
+
+constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+
+} // namespace
+
+void ExportFile::write(const QString &fileName, const std::function<bool(QIODevice *)> &stream)
+{
+    // A folder in the file's place, or a read-only file: the write bits are honoured
+    // for root too, who access() would let through.
+    struct stat existing;
+    if (::stat(QFile::encodeName(fileName).constData(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode) || (existing.st_mode & AnyWriteBit) == 0)
+            throw EFCreateError(fileName);
+    } else if (errno != ENOENT) {
+        throw EFCreateError(fileName);
+    }
+
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFCreateError(fileName);
+    if (!stream(&file) || !file.flush()) {
+        file.cancelWriting();
+        throw EWriteError(QString::fromLatin1(StreamFailed));
+    }
+    if (!file.commit()) {
+        if (file.error() == QFileDevice::RenameError)
+            throw EFCreateError(fileName);
+        throw EWriteError(QString::fromLatin1(StreamFailed));
+    }
+}
