@@ -10,6 +10,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins \
 	libbenchmark-dev fonts-dejavu-core \
 	xvfb xauth xdotool x11-utils openbox
+PACKAGES += cups cups-client poppler-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -43,12 +43,10 @@ void TMainForm::EditSelectAllMenuItemClick()
     Memo->selectAllText();
 }
 
-// Find, export and print arrive with their own dialogs; until then the commands
-// are there and do nothing.
+// Find and export arrive with their own dialogs; until then the commands are
+// there and do nothing.
 void TMainForm::SearchFindMenuItemClick() {}
 void TMainForm::SearchFindagainMenuItemClick() {}
 void TMainForm::ExportTextMenuItemClick() {}
 void TMainForm::ExportRTFMenuTiemClick() {}
-void TMainForm::FilePrintMenuItemClick() {}
-void TMainForm::PrinterSetup1Click() {}
 void TMainForm::Contents1Click() {}
