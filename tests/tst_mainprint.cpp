@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPageSize>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -213,6 +215,10 @@ void TestMainPrint::printDialogOutcome()
         for (int i = 0; i < printers->count(); ++i)
             offered.append(printers->itemText(i));
         QCOMPARE(printers->currentText(), Default);
+        // All pages, always: no range, page set or selection to choose.
+        QWidget *range = dialog->findChild<QWidget *>(QStringLiteral("gbPrintRange"));
+        QVERIFY(range);
+        QVERIFY(range->isHidden());
         if (auto *count = dialog->findChild<QSpinBox *>(QStringLiteral("copies")))
             count->setValue(copies);
         if (accept)
@@ -264,6 +270,13 @@ void TestMainPrint::setupChoiceServesLaterPrints()
             QVERIFY(setup);
             QCOMPARE(setup->printerCombo()->currentText(), Default);
             setup->printerCombo()->setCurrentText(Other);
+            // A queue without a driver description still offers the common sizes.
+            QComboBox *papers = setup->paperCombo();
+            QVERIFY(papers->count() > 1);
+            for (int i = 0; i < papers->count(); ++i) {
+                if (papers->itemData(i).value<QPageSize>().id() == QPageSize::Letter)
+                    papers->setCurrentIndex(i);
+            }
             setup->findChild<QRadioButton *>(QString::fromLatin1(TPrinterSetupDialog::LandscapeName))->setChecked(true);
             if (accept)
                 dialog->accept();
@@ -287,12 +300,14 @@ void TestMainPrint::setupChoiceServesLaterPrints()
     QVERIFY2(!job.isEmpty(), "no job reached the chosen printer");
     QCOMPARE(countLines(PrivateCups::pdfText(job)), 150);
 
-    // The orientation chosen with the printer came along, or stayed as it was.
+    // The paper and orientation chosen with the printer came along, or stayed as they were.
+    QPrinter defaultPaper(QPrinter::HighResolution);
+    defaultPaper.setPrinterName(Default);
+    const QSizeF expected = accept ? QSizeF(792, 612) : defaultPaper.pageLayout().fullRectPoints().size();
     const QRegularExpressionMatch pageSize = QRegularExpression(QStringLiteral("Page size:\\s*([\\d.]+) x ([\\d.]+)"))
                                                  .match(cups->runClient(QStringLiteral("pdfinfo"), {job}));
     QVERIFY(pageSize.hasMatch());
-    const bool landscape = pageSize.captured(1).toDouble() > pageSize.captured(2).toDouble();
-    QCOMPARE(landscape, accept);
+    QCOMPARE(QSizeF(pageSize.captured(1).toDouble(), pageSize.captured(2).toDouble()), expected);
 }
 
 void TestMainPrint::secondCommandDuringRunIsRefused_data()

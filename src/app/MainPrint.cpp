@@ -8,8 +8,33 @@
 #include "text/PrintRun.h"
 #include "text/TPrinter.h"
 
+#include <QEvent>
 #include <QPrintDialog>
 #include <QPrinter>
+
+namespace {
+
+// Qt 6.4 offers page ranges and page sets in the print dialog whatever its options say;
+// here every run prints all pages, so the range choices are not shown at all.
+class AllPagesOnly : public QObject
+{
+public:
+    using QObject::QObject;
+
+    static constexpr char RangeGroupName[] = "gbPrintRange";
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *range = watched->findChild<QWidget *>(QString::fromLatin1(RangeGroupName)))
+                range->hide();
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 void TMainForm::FilePrintMenuItemClick()
 {
@@ -22,9 +47,12 @@ void TMainForm::FilePrintMenuItemClick()
     QPrintDialog dialog(&choice, this);
     dialog.setOptions(QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+    dialog.installEventFilter(new AllPagesOnly(&dialog));
     placeSystemDialog(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    choice.setPrintRange(QPrinter::AllPages);
+    choice.setPageRanges(QPageRanges());
 
     printer.takeFrom(choice);
     // The printer makes the copies from its settings; every page is drawn once.

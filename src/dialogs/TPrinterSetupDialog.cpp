@@ -27,6 +27,12 @@ const char PortraitCaption[] = "P&ortrait";
 const char LandscapeCaption[] = "L&andscape";
 const char DefaultMark[] = "Default printer; ";
 
+constexpr QPageSize::PageSizeId CommonSizes[] = {
+    QPageSize::A3,     QPageSize::A4,        QPageSize::A5,       QPageSize::B5,
+    QPageSize::Letter, QPageSize::Legal,     QPageSize::Executive, QPageSize::Tabloid,
+    QPageSize::Comm10E, QPageSize::DLE,      QPageSize::C5E,
+};
+
 QString stateText(QPrinter::PrinterState state)
 {
     switch (state) {
@@ -125,9 +131,14 @@ void TPrinterSetupDialog::showPrinter(const QString &name)
     m_comment->setText(info.description());
 
     // The paper chosen so far stays when this printer has it too.
+    // A queue without a driver description names no sizes; any common one will do.
     QList<QPageSize> sizes = info.supportedPageSizes();
-    if (sizes.isEmpty())
-        sizes.append(info.defaultPageSize());
+    if (sizes.isEmpty()) {
+        for (QPageSize::PageSizeId id : CommonSizes)
+            sizes.append(QPageSize(id));
+        if (!m_wantedSize.isValid())
+            m_wantedSize = m_printer->pageLayout().pageSize();
+    }
     m_papers->clear();
     int chosen = -1;
     for (const QPageSize &size : sizes) {
