@@ -6,58 +6,44 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-
-#include <algorithm>
+#include <QTest>
 
 namespace {
 
-struct Requirement
-{
-    const char *program;
-    const char *package;
-};
-
-constexpr Requirement Programs[] = {
-    {"cupsd", "cups"},           {"lpadmin", "cups-client"}, {"lpstat", "cups-client"},
-    {"cupsenable", "cups-client"}, {"cupsaccept", "cups-client"}, {"pdftotext", "poppler-utils"},
-    {"pdfinfo", "poppler-utils"}, {"pdffonts", "poppler-utils"},
-};
+constexpr const char *Programs[][2] = {{"cupsd", "cups"},           {"lpadmin", "cups-client"},
+                                       {"lpstat", "cups-client"},   {"pdftotext", "poppler-utils"},
+                                       {"pdfinfo", "poppler-utils"}};
 
 QString findProgram(const QString &name)
 {
-    // cupsd lives in sbin, which a test's PATH may lack.
-    QString found = QStandardPaths::findExecutable(name);
-    if (found.isEmpty())
-        found = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return found;
+    const QString found = QStandardPaths::findExecutable(name);
+    return found.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin")}) : found;
 }
 
-bool writeText(const QString &path, const QString &text, QFileDevice::Permissions permissions = {})
+// The backend runs as CUPS's unprivileged user: it must reach its folders and write to
+// the job folders, while cupsd refuses a backend that others could change.
+constexpr QFileDevice::Permissions ReadableByAll(0x7755);
+constexpr QFileDevice::Permissions WritableByAll(0x7777);
+
+bool writeFile(const QString &path, const QString &text, bool executable = false)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
         return false;
-    const bool written = file.write(text.toUtf8()) >= 0;
     file.close();
-    return written && (permissions == QFileDevice::Permissions() || file.setPermissions(permissions));
+    return !executable || file.setPermissions(ReadableByAll);
 }
 
-constexpr auto OpenToAll = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-    | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-
-// Keeps each job's document as job-N and the backend's arguments beside it as job-N.args.
-// Jobs go into the folder named by the device URI, capture:/folder.
+// Keeps each job's document as job-N and its copy count as job-N.copies.
 const char CaptureBackend[] = R"(#!/bin/sh
-if [ $# -eq 0 ]; then echo 'direct capture "Unknown" "Job capture"'; exit 0; fi
+[ $# -eq 0 ] && { echo 'direct capture "Unknown" "Job capture"'; exit 0; }
 out=${DEVICE_URI#capture:}
-if [ -n "$6" ]; then cat "$6"; else cat; fi > "$out/job-$1.tmp" || exit 1
-printf 'copies=%s\ntitle=%s\noptions=%s\n' "$4" "$3" "$5" > "$out/job-$1.args"
-mv "$out/job-$1.tmp" "$out/job-$1"
+if [ -n "$6" ]; then cat "$6"; else cat; fi > "$out/tmp-$1" || exit 1
+echo "$4" > "$out/job-$1.copies"
+mv "$out/tmp-$1" "$out/job-$1"
 )";
 
 } // namespace
-
-PrivateCups::PrivateCups() = default;
 
 PrivateCups::~PrivateCups()
 {
@@ -66,233 +52,160 @@ PrivateCups::~PrivateCups()
 
 QString PrivateCups::missingProgram()
 {
-    for (const Requirement &need : Programs) {
-        if (findProgram(QString::fromLatin1(need.program)).isEmpty())
-            return QStringLiteral("%1 (package %2)").arg(QString::fromLatin1(need.program), QString::fromLatin1(need.package));
+    for (const auto &need : Programs) {
+        if (findProgram(QString::fromLatin1(need[0])).isEmpty())
+            return QStringLiteral("%1 is not installed (Debian package %2)").arg(need[0], need[1]);
     }
     return {};
 }
 
-QString PrivateCups::socketPath() const
-{
-    return m_dir.filePath(QStringLiteral("cups.sock"));
-}
-
-QProcessEnvironment PrivateCups::environment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("CUPS_SERVER"), socketPath());
-    return env;
-}
-
-void PrivateCups::exportServer() const
-{
-    qputenv("CUPS_SERVER", socketPath().toLocal8Bit());
-}
-
 QString PrivateCups::start()
 {
-    const QString missing = missingProgram();
-    if (!missing.isEmpty())
-        return QStringLiteral("%1 is not installed").arg(missing);
-    if (!m_dir.isValid())
-        return QStringLiteral("no temporary folder for CUPS");
-    const QDir dir(m_dir.path());
-    for (const char *sub : {"root", "spool", "cache", "state", "log", "out", "bin/backend"})
-        dir.mkpath(QString::fromLatin1(sub));
-    // The backend runs as the scheduler's unprivileged user and must reach its folders.
-    QFile::setPermissions(m_dir.path(), OpenToAll);
-    QFile::setPermissions(dir.filePath(QStringLiteral("bin")), OpenToAll);
-    QFile::setPermissions(dir.filePath(QStringLiteral("bin/backend")), OpenToAll);
-    QFile::setPermissions(dir.filePath(QStringLiteral("out")), OpenToAll | QFileDevice::WriteGroup | QFileDevice::WriteOther);
+    if (const QString missing = missingProgram(); !missing.isEmpty())
+        return missing;
+    for (const char *sub : {"root", "spool", "log", "bin/backend"})
+        QDir(m_dir.path()).mkpath(QString::fromLatin1(sub));
+    for (const char *sub : {"", "bin", "bin/backend"})
+        QFile::setPermissions(path(QString::fromLatin1(sub)), ReadableByAll);
+    const QString config = QStringLiteral("Listen %1\nBrowsing No\nLogLevel warn\n<Location />\n  Order allow,deny\n"
+                                          "  Allow all\n</Location>\n<Policy default>\n  <Limit All>\n"
+                                          "    Order deny,allow\n  </Limit>\n</Policy>\n")
+                               .arg(path(QStringLiteral("cups.sock")));
+    QString files = QStringLiteral("ServerBin %1/bin\nServerRoot %1/root\nRequestRoot %1/spool\nCacheDir %1/spool\n"
+                                   "StateDir %1/spool\nTempDir %1/spool\nErrorLog %1/log/error_log\n"
+                                   "AccessLog %1/log/access_log\nPageLog %1/log/page_log\n")
+                        .arg(m_dir.path());
+    if (!writeFile(path(QStringLiteral("root/cupsd.conf")), config) || !writeFile(path(QStringLiteral("root/cups-files.conf")), files)
+        || !writeFile(path(QStringLiteral("bin/backend/capture")), QString::fromLatin1(CaptureBackend), true))
+        return QStringLiteral("could not write the CUPS configuration in ") + m_dir.path();
+    for (const char *sub : {"filter", "daemon", "cgi-bin", "monitor", "notifier", "driver"})
+        QFile::link(QStringLiteral("/usr/lib/cups/") + QString::fromLatin1(sub), path(QStringLiteral("bin/") + QString::fromLatin1(sub)));
 
-    const QString logs = dir.filePath(QStringLiteral("log"));
-    const QString cupsd = QStringLiteral(
-                              "Listen %1\nLogLevel warn\nBrowsing No\nErrorLog %2/error_log\nAccessLog %2/access_log\n"
-                              "PageLog %2/page_log\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                              "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
-                              "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
-                              .arg(socketPath(), logs);
-    const QString files = QStringLiteral("ServerBin %1/bin\nServerRoot %1/root\nRequestRoot %1/spool\nCacheDir %1/cache\n"
-                                         "StateDir %1/state\nTempDir %1/spool\nErrorLog %2/error_log\n"
-                                         "AccessLog %2/access_log\nPageLog %2/page_log\n")
-                              .arg(m_dir.path(), logs);
-    if (!writeText(dir.filePath(QStringLiteral("root/cupsd.conf")), cupsd)
-        || !writeText(dir.filePath(QStringLiteral("root/cups-files.conf")), files)
-        || !writeText(dir.filePath(QStringLiteral("bin/backend/capture")), QString::fromLatin1(CaptureBackend), OpenToAll))
-        return QStringLiteral("could not write the CUPS configuration in %1").arg(m_dir.path());
-    // Filters and the other helpers come from the system's CUPS.
-    for (const char *sub : {"filter", "daemon", "cgi-bin", "monitor", "notifier", "driver"}) {
-        const QString system = QStringLiteral("/usr/lib/cups/") + QString::fromLatin1(sub);
-        if (QFileInfo::exists(system))
-            QFile::link(system, dir.filePath(QStringLiteral("bin/") + QString::fromLatin1(sub)));
-    }
-
-    m_daemon.setProgram(findProgram(QStringLiteral("cupsd")));
-    m_daemon.setArguments({QStringLiteral("-f"), QStringLiteral("-c"), dir.filePath(QStringLiteral("root/cupsd.conf")),
-                           QStringLiteral("-s"), dir.filePath(QStringLiteral("root/cups-files.conf"))});
-    m_daemon.setStandardOutputFile(dir.filePath(QStringLiteral("log/stdout")));
-    m_daemon.setStandardErrorFile(dir.filePath(QStringLiteral("log/stderr")));
-    m_daemon.start();
-    if (!m_daemon.waitForStarted(10000))
-        return QStringLiteral("cupsd did not start");
-
+    exportServer();
+    m_daemon.setStandardOutputFile(path(QStringLiteral("log/output")));
+    m_daemon.setProcessChannelMode(QProcess::MergedChannels);
+    m_daemon.start(findProgram(QStringLiteral("cupsd")), {QStringLiteral("-f"), QStringLiteral("-c"), path(QStringLiteral("root/cupsd.conf")),
+                                                         QStringLiteral("-s"), path(QStringLiteral("root/cups-files.conf"))});
     // Ready once it answers on its socket.
     const QDeadlineTimer deadline(WaitMs);
     int status = -1;
-    while (!deadline.hasExpired() && m_daemon.state() == QProcess::Running) {
-        if (QFileInfo::exists(socketPath())) {
-            runClient(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &status);
-            if (status == 0)
-                return {};
-        }
-        m_daemon.waitForFinished(50);
+    while (m_daemon.waitForStarted(WaitMs) && !m_daemon.waitForFinished(50) && !deadline.hasExpired()) {
+        run(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &status);
+        if (status == 0)
+            return {};
     }
-    QFile log(dir.filePath(QStringLiteral("log/error_log")));
+    QFile log(path(QStringLiteral("log/error_log")));
     log.open(QIODevice::ReadOnly);
-    return QStringLiteral("cupsd did not come up on %1: %2").arg(socketPath(), QString::fromLocal8Bit(log.readAll()));
+    return QStringLiteral("cupsd did not come up: ") + QString::fromLocal8Bit(log.readAll());
 }
 
 void PrivateCups::stop()
 {
-    if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.terminate();
-        if (!m_daemon.waitForFinished(10000)) {
-            m_daemon.kill();
-            m_daemon.waitForFinished(5000);
-        }
-    }
+    if (m_daemon.state() == QProcess::NotRunning)
+        return;
+    m_daemon.terminate();
+    if (!m_daemon.waitForFinished(WaitMs))
+        m_daemon.kill();
+    m_daemon.waitForFinished(WaitMs);
 }
 
-QString PrivateCups::jobFolder(const QString &queue) const
+void PrivateCups::exportServer() const
 {
-    return m_dir.filePath(QStringLiteral("out/") + queue);
+    qputenv("CUPS_SERVER", path(QStringLiteral("cups.sock")).toLocal8Bit());
 }
 
 QString PrivateCups::addQueue(const QString &name, bool makeDefault)
 {
-    const QString folder = jobFolder(name);
+    const QString folder = path(QStringLiteral("out-") + name);
     QDir().mkpath(folder);
-    QFile::setPermissions(folder, OpenToAll | QFileDevice::WriteGroup | QFileDevice::WriteOther);
-    int status = -1;
-    const QString out = runClient(QStringLiteral("lpadmin"),
-                                  {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
-                                   QStringLiteral("capture:") + folder, QStringLiteral("-m"), QStringLiteral("raw")},
-                                  &status);
-    if (status != 0)
-        return QStringLiteral("lpadmin could not add %1: %2").arg(name, out);
-    if (makeDefault) {
-        runClient(QStringLiteral("lpadmin"), {QStringLiteral("-d"), name}, &status);
+    QFile::setPermissions(folder, WritableByAll);
+    QStringList steps[] = {{QStringLiteral("lpadmin"), QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                            QStringLiteral("capture:") + folder, QStringLiteral("-m"), QStringLiteral("raw")},
+                           {QStringLiteral("lpadmin"), QStringLiteral("-d"), name}};
+    for (QStringList &step : steps) {
+        if (step.at(1) == QLatin1String("-d") && !makeDefault)
+            break;
+        int status = -1;
+        const QString out = run(step.takeFirst(), step, &status);
         if (status != 0)
-            return QStringLiteral("lpadmin could not make %1 the default").arg(name);
+            return QStringLiteral("lpadmin %1 failed: %2").arg(step.join(u' '), out);
     }
-    runClient(QStringLiteral("cupsenable"), {name}, &status);
-    runClient(QStringLiteral("cupsaccept"), {name}, &status);
-    return status == 0 ? QString() : QStringLiteral("cupsaccept refused %1").arg(name);
+    return {};
 }
 
 QString PrivateCups::removeQueue(const QString &name)
 {
     int status = -1;
-    const QString out = runClient(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name}, &status);
-    return status == 0 ? QString() : QStringLiteral("lpadmin could not remove %1: %2").arg(name, out);
+    const QString out = run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name}, &status);
+    return status == 0 ? QString() : out;
 }
 
 QStringList PrivateCups::jobs(const QString &queue) const
 {
-    const QDir folder(jobFolder(queue));
-    QStringList names = folder.entryList({QStringLiteral("job-*")}, QDir::Files);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString &name) { return name.contains(QLatin1Char('.')); }),
-                names.end());
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        return a.mid(4).toInt() < b.mid(4).toInt();
+    const QDir folder(path(QStringLiteral("out-") + queue));
+    QStringList found;
+    for (const QString &name : folder.entryList({QStringLiteral("job-*")}, QDir::Files)) {
+        if (!name.endsWith(QLatin1String(".copies")))
+            found.append(folder.filePath(name));
+    }
+    // job-9 before job-10
+    std::sort(found.begin(), found.end(), [](const QString &a, const QString &b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
     });
-    QStringList paths;
-    for (const QString &name : names)
-        paths.append(folder.filePath(name));
-    return paths;
+    return found;
 }
 
-QString PrivateCups::jobArgument(const QString &jobFile, const QString &key) const
+QString PrivateCups::waitForJob(const QString &queue, qsizetype before) const
 {
-    QFile args(jobFile + QStringLiteral(".args"));
-    if (!args.open(QIODevice::ReadOnly))
-        return {};
-    const QString prefix = key + QLatin1Char('=');
-    for (const QByteArray &line : args.readAll().split('\n')) {
-        const QString text = QString::fromUtf8(line);
-        if (text.startsWith(prefix))
-            return text.mid(prefix.size());
-    }
-    return {};
+    QStringList found;
+    const bool arrived = QTest::qWaitFor([&] { return (found = jobs(queue)).size() > before; }, WaitMs);
+    return arrived ? found.value(before) : QString();
+}
+
+QString PrivateCups::copiesOf(const QString &job)
+{
+    QFile file(job + QStringLiteral(".copies"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed()) : QString();
 }
 
 int PrivateCups::acceptedJobs(const QString &queue) const
 {
-    const QString out = runClient(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"),
-                                                             QStringLiteral("-o"), queue});
-    return int(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+    const QString out = run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), queue});
+    return int(out.count(QLatin1Char('\n')));
 }
 
-QString PrivateCups::runClient(const QString &program, const QStringList &arguments, int *exitCode) const
+QString PrivateCups::run(const QString &program, const QStringList &arguments, int *exitCode)
 {
     QProcess process;
-    process.setProcessEnvironment(environment());
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(findProgram(program), arguments);
     process.waitForFinished(WaitMs);
     if (exitCode)
         *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromLocal8Bit(process.readAll());
+    return QString::fromUtf8(process.readAll());
 }
 
-namespace {
-
-QString runPoppler(const QString &program, const QStringList &arguments)
+QString numberedLines(int count)
 {
-    QProcess process;
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(findProgram(program), arguments);
-    process.waitForFinished(PrivateCups::WaitMs);
-    return QString::fromUtf8(process.readAllStandardOutput());
+    QStringList lines;
+    for (int i = 1; i <= count; ++i)
+        lines.append(QStringLiteral("Line %1").arg(i, 3, 10, QLatin1Char('0')));
+    return lines.join(QStringLiteral("\r\n"));
 }
 
-} // namespace
-
-QString PrivateCups::pdfText(const QString &pdf)
+QList<int> lineNumbers(const QString &text)
 {
-    return runPoppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    static const QRegularExpression line(QStringLiteral("Line (\\d{3})"));
+    QList<int> numbers;
+    for (auto it = line.globalMatch(text); it.hasNext();)
+        numbers.append(it.next().captured(1).toInt());
+    return numbers;
 }
 
-int PrivateCups::pdfPages(const QString &pdf)
+QList<int> oneTo(int count)
 {
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^Pages:\\s*(\\d+)"),
-                                                             QRegularExpression::MultilineOption)
-                                              .match(runPoppler(QStringLiteral("pdfinfo"), {pdf}));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-QList<PrivateCups::Word> PrivateCups::pdfWords(const QString &pdf)
-{
-    const QString html = runPoppler(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
-    static const QRegularExpression pageStart(QStringLiteral("<page "));
-    static const QRegularExpression word(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    QList<Word> words;
-    int page = 0;
-    for (const QString &chunk : html.split(pageStart)) {
-        for (auto it = word.globalMatch(chunk); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            words.append({m.captured(5), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
-                          m.captured(4).toDouble(), page});
-        }
-        ++page;
-    }
-    return words; // the text before the first page is the header: pages count from 1
-}
-
-QString PrivateCups::pdfFonts(const QString &pdf)
-{
-    return runPoppler(QStringLiteral("pdffonts"), {pdf});
+    QList<int> numbers;
+    for (int i = 1; i <= count; ++i)
+        numbers.append(i);
+    return numbers;
 }

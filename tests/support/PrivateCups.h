@@ -1,65 +1,49 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A CUPS scheduler of the test's own: cupsd on a Unix socket in a temporary folder,
-// with queues whose backend keeps every job it is sent as a file. Programs see it
-// through CUPS_SERVER (environment()).
+// A CUPS scheduler of the test's own: cupsd on a Unix socket in a temporary folder, with
+// queues whose backend keeps each job's document as a file. Programs reach it through
+// CUPS_SERVER, which exportServer() sets for this process and the programs it starts.
 class PrivateCups
 {
 public:
     static constexpr int WaitMs = 30000;
 
-    PrivateCups();
     ~PrivateCups(); // stops the scheduler
 
-    // The first program this helper or its tests need that is not installed, with its
-    // Debian package ("cupsd (package cups)"); empty when all are there.
+    // The first program needed that is missing, with its Debian package; empty if none.
     static QString missingProgram();
-
-    // Starts the scheduler; returns an error text, empty on success.
+    // Each returns an error text, empty on success.
     QString start();
-    void stop();
-    QString socketPath() const;
-    // The environment with CUPS_SERVER set to this scheduler.
-    QProcessEnvironment environment() const;
-    void exportServer() const; // sets CUPS_SERVER in this process
-
-    // A queue whose jobs are kept in jobFolder(name); makeDefault makes it the default.
     QString addQueue(const QString &name, bool makeDefault);
     QString removeQueue(const QString &name);
+    void stop();
+    void exportServer() const;
 
-    // The documents received on the queue so far, oldest first, and what came with one
-    // of them: "copies", "title", "options" (the backend's arguments).
+    // Documents received on the queue, oldest first; waitForJob gives the one after the
+    // first `before`, or empty when none arrives in time. A job's copy count is beside it.
     QStringList jobs(const QString &queue) const;
-    QString jobArgument(const QString &jobFile, const QString &key) const;
-    // Jobs the scheduler has accepted for the queue, done or not.
+    QString waitForJob(const QString &queue, qsizetype before) const;
+    static QString copiesOf(const QString &job);
+    // Jobs the scheduler has taken for the queue, finished or not.
     int acceptedJobs(const QString &queue) const;
 
-    // Runs a CUPS client (lpadmin, lpstat, ...) against this scheduler.
-    QString runClient(const QString &program, const QStringList &arguments, int *exitCode = nullptr) const;
-
-    // What poppler reads back from a PDF: its text (pdftotext -layout), its page count
-    // (pdfinfo), and the words of its first page with their boxes (pdftotext -bbox).
-    static QString pdfText(const QString &pdf);
-    static int pdfPages(const QString &pdf);
-    struct Word
-    {
-        QString text;
-        double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
-        int page = 0;
-    };
-    static QList<Word> pdfWords(const QString &pdf);
-    // The fonts the PDF uses, as pdffonts lists them.
-    static QString pdfFonts(const QString &pdf);
+    // Runs a program (a CUPS client, pdftotext, pdfinfo) and returns its output.
+    static QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
 
 private:
-    QString jobFolder(const QString &queue) const;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
     QProcess m_daemon;
 };
+
+// Pages of numbered lines, "Line 001" on, and the numbers found again in printed text.
+QString numberedLines(int count);
+QList<int> lineNumbers(const QString &text);
+QList<int> oneTo(int count);
