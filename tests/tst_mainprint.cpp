@@ -129,6 +129,7 @@ void TestMainPrint::printDialogOutcome()
 
     const int acceptedBefore = cups->acceptedJobs(Front);
     const qsizetype before = cups->jobs(Front).size();
+    m_form->Memo->setDefaultFont(QFont(QStringLiteral("DejaVu Serif"), 14, QFont::Bold), std::nullopt);
     QRect frame;
     QStringList offered;
     DialogAnswer answer([&](QDialog *dialog) {
@@ -157,7 +158,8 @@ void TestMainPrint::printDialogOutcome()
     const QString job = cups->waitForJob(Front, before);
     QVERIFY2(!job.isEmpty(), "no job reached the printer");
     QCOMPARE(lineNumbers(PrivateCups::run(QStringLiteral("pdftotext"), {job, QStringLiteral("-")})), oneTo(150));
-    // The printer makes the copies; the document holds each sheet once.
+    // In the editor's font; the printer makes the copies, the document holds each sheet once.
+    QVERIFY(PrivateCups::run(QStringLiteral("pdffonts"), {job}).contains(QStringLiteral("DejaVuSerif-Bold")));
     QCOMPARE(PrivateCups::copiesOf(job), QString::number(copies));
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char *Programs[][2] = {{"cupsd", "cups"},           {"lpadmin", "cups-client"},
                                        {"lpstat", "cups-client"},   {"pdftotext", "poppler-utils"},
-                                       {"pdfinfo", "poppler-utils"}};
+                                       {"pdfinfo", "poppler-utils"}, {"pdffonts", "poppler-utils"}};
 
 QString findProgram(const QString &name)
 {
