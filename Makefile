@@ -14,6 +14,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
 	xvfb xauth xdotool x11-utils openbox imagemagick
 PACKAGES += desktop-file-utils appstream man-db groff-base
 PACKAGES += unrtf
+PACKAGES += cups cups-client poppler-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # env, so that sudo does not drop the setting.

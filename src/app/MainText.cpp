@@ -43,7 +43,3 @@ void TMainForm::EditSelectAllMenuItemClick()
     Memo->selectAllText();
 }
 
-// Print arrives with its own dialogs; until then the commands
-// are there and do nothing.
-void TMainForm::FilePrintMenuItemClick() {}
-void TMainForm::PrinterSetup1Click() {}
