@@ -42,4 +42,3 @@ void TMainForm::EditSelectAllMenuItemClick()
 {
     Memo->selectAllText();
 }
-
