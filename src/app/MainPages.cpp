@@ -41,12 +41,20 @@ void TMainForm::TabControlChanging(bool *allowChange)
 void TMainForm::TabControlChange()
 {
     Memo->setText(m_pageTexts.value(TabControl->currentIndex()));
+    nameEditor();
 }
 
 void TMainForm::showPage(int index)
 {
     TabControl->setCurrentIndex(index);
     Memo->setText(m_pageTexts.value(index));
+    nameEditor();
+}
+
+// A screen reader names the editor after the page on show.
+void TMainForm::nameEditor()
+{
+    Memo->setAccessibleName(TabControl->tabText(TabControl->currentIndex()));
 }
 
 int TMainForm::findPage(const QString &name) const
@@ -89,6 +97,7 @@ void TMainForm::PagesAddMemoMenuItemClick()
     const int index = TabControl->addTab(name);
     m_pageTexts.append(QString());
     TabControl->setCurrentIndex(index);
+    nameEditor();
 }
 
 void TMainForm::PagesRemoveMenuItemClick()
@@ -115,11 +124,15 @@ bool TMainForm::LoadNotes()
             loaded->append({QString::fromLatin1(FirstPageName), QString()});
 
         m_pageTexts.clear();
-        TabControl->clear();
+        m_pageTexts.reserve(loaded->size());
+        QStringList names;
+        names.reserve(loaded->size());
         for (const NotePage &page : std::as_const(*loaded)) {
-            TabControl->addTab(page.name);
+            names.append(page.name);
             m_pageTexts.append(page.text);
         }
+        TabControl->clear();
+        TabControl->addTabs(names);
         return true;
     } catch (const std::exception &) {
         // Every failure, ours or the library's (out of memory among them), is a false result.
