@@ -2,6 +2,7 @@
 
 #include "text/CrlfPositions.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFont>
 #include <QInputMethodEvent>
@@ -13,6 +14,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -36,6 +38,25 @@ bool stripFont(QTextCharFormat &format)
         }
     }
     return changed;
+}
+
+// Text needs at least this contrast with its background to be read by most people.
+constexpr double MinimumContrast = 4.5;
+
+double relativeLuminance(const QColor &colour)
+{
+    const auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -169,16 +190,54 @@ void RichEdit::setDefaultFont(const QFont &font, const std::optional<QColor> &co
 // is automatic, keep following the parent's and the application's palette.
 void RichEdit::applyPalette()
 {
+    if (m_applyingPalette)
+        return;
+    m_applyingPalette = true;
     QPalette palette;
     if (m_background.isValid())
         palette.setColor(QPalette::Base, m_background);
-    if (m_textColour)
+    if (m_textColour) {
         palette.setColor(QPalette::Text, *m_textColour);
+    } else {
+        // A dark theme's window-text colour on the yellow page could hardly be read.
+        const QPalette theme = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            const QColor background = m_background.isValid() ? m_background : theme.color(group, QPalette::Base);
+            const QColor text = theme.color(group, QPalette::Text);
+            if (contrastRatio(text, background) >= MinimumContrast)
+                continue;
+            const QColor black(Qt::black);
+            const QColor white(Qt::white);
+            palette.setColor(group, QPalette::Text,
+                             contrastRatio(black, background) >= contrastRatio(white, background) ? black : white);
+        }
+    }
     // Without the focus the selection is not drawn: an empty highlight paints no
     // background and leaves the text in its own colours.
     palette.setBrush(QPalette::Inactive, QPalette::Highlight, QBrush());
     palette.setBrush(QPalette::Inactive, QPalette::HighlightedText, QBrush());
     setPalette(palette);
+    m_applyingPalette = false;
+}
+
+bool RichEdit::event(QEvent *event)
+{
+    const bool result = QTextEdit::event(event);
+    switch (event->type()) {
+    case QEvent::ApplicationPaletteChange:
+        // The parent may take the new theme only after this widget has heard of it.
+        QMetaObject::invokeMethod(this, [this] { if (!m_textColour) applyPalette(); }, Qt::QueuedConnection);
+        [[fallthrough]];
+    case QEvent::PaletteChange:
+    case QEvent::ParentChange:
+        // The theme's colours may have changed; check the automatic text colour again.
+        if (!m_textColour)
+            applyPalette();
+        break;
+    default:
+        break;
+    }
+    return result;
 }
 
 void RichEdit::stripCharacterFonts()

@@ -50,7 +50,8 @@ public:
 
     void setBackgroundColour(const QColor &colour);
     // The default character format for the whole text; no colour means the automatic
-    // window-text colour.
+    // window-text colour, which gives way to black or white where it could hardly be
+    // read on the background.
     void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
 
     // Conversions between CR LF positions and QTextDocument positions, for code that
@@ -60,6 +61,7 @@ public:
     int toCrlfPosition(int documentPosition) const;
 
 protected:
+    bool event(QEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
@@ -72,6 +74,7 @@ private:
 
     QColor m_background;
     std::optional<QColor> m_textColour;
+    bool m_applyingPalette = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(RichEdit::FindFlags)
