@@ -183,6 +183,7 @@ private:
     bool LoadNotes();
     bool SaveNotes();
     void showPage(int index);
+    void nameEditor();
     void bringPageToFront(int index);
     int findPage(const QString &name) const;
 
