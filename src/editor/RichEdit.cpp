@@ -1,5 +1,6 @@
 #include "editor/RichEdit.h"
 
+#include "platform/BusyCursor.h"
 #include "text/CrlfPositions.h"
 
 #include <QApplication>
@@ -8,10 +9,13 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QList>
+#include <QMimeData>
 #include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +43,11 @@ bool stripFont(QTextCharFormat &format)
     }
     return changed;
 }
+
+// A paste this long is laid out lazily, as setText() is, rather than all at once.
+constexpr qsizetype LazyLayoutPaste = 64 * 1024;
+// How often to look whether the lazy layout has reached the caret.
+constexpr int RevealInterval = 20;
 
 // Text needs at least this contrast with its background to be read by most people.
 constexpr double MinimumContrast = 4.5;
@@ -75,6 +84,7 @@ RichEdit::RichEdit(QWidget *parent)
 // ones: a page keeps its no-break spaces through being shown. Lengths agree either way.
 QString RichEdit::text() const
 {
+    const BusyCursor busy(document()->characterCount());
     return CrlfPositions::textFromRaw(document()->toRawText());
 }
 
@@ -87,6 +97,7 @@ int RichEdit::textLength() const
 
 void RichEdit::setText(const QString &text)
 {
+    const BusyCursor busy(text.size());
     QString content = text;
     if (content.contains(QChar::LineSeparator))
         content.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
@@ -347,11 +358,85 @@ void RichEdit::inputMethodEvent(QInputMethodEvent *event)
 
 void RichEdit::insertFromMimeData(const QMimeData *source)
 {
+    // Plain text goes in as the editor's own insertText() would take it through a
+    // fragment, without the copy of a whole second document.
+    const bool plain = source->hasText() && !(acceptRichText() && (source->hasHtml()
+        || source->hasFormat(QStringLiteral("text/markdown"))
+        || source->hasFormat(QStringLiteral("application/x-qrichtext"))));
+    const QString plainText = plain ? source->text() : QString();
+    const qsizetype size = plain ? plainText.size() : source->hasText() ? source->text().size() : 0;
+    const BusyCursor busy(size);
+    // Laid out as the text went in, a big paste takes many times what setText() does:
+    // the document is taken off the page while it changes, and laid out lazily after.
+    QTextDocument *doc = document();
+    const QSizeF pageSize = doc->pageSize();
+    const bool lazy = size >= LazyLayoutPaste && !pageSize.isNull();
+    // A null page (0 x 0) is one the document layout does not lay out at all.
+    if (lazy)
+        doc->setPageSize(QSizeF(0, 0));
+
     // One edit block, so that a single undo takes back the paste with its line breaks.
     QTextCursor edit = textCursor();
     const int from = edit.selectionStart();
     edit.beginEditBlock();
-    QTextEdit::insertFromMimeData(source);
-    splitLineSeparators(from, textCursor().position());
+    if (plain) {
+        QTextCursor cursor = textCursor();
+        cursor.insertText(plainText);
+        setTextCursor(cursor);
+        if (!lazy)
+            ensureCursorVisible();
+    } else {
+        QTextEdit::insertFromMimeData(source);
+    }
+    if (!plain || plainText.contains(QChar::LineSeparator))
+        splitLineSeparators(from, textCursor().position());
     edit.endEditBlock();
+
+    if (lazy) {
+        doc->setPageSize(pageSize);
+        revealCaretWhenLaidOut();
+    }
+}
+
+// Scrolling to a caret far down would lay out everything above it at once; wait
+// until the lazy layout has got there, unless the user has moved on meanwhile.
+void RichEdit::revealCaretWhenLaidOut()
+{
+    if (!m_revealTimer) {
+        m_revealTimer = new QTimer(this);
+        m_revealTimer->setInterval(RevealInterval);
+        connect(m_revealTimer, &QTimer::timeout, this, [this] {
+            const QTextCursor cursor = textCursor();
+            if (cursor.position() != m_revealPosition) {
+                m_revealTimer->stop();
+                return;
+            }
+            const QTextLayout *layout = cursor.block().layout();
+            if (layout && layout->lineCount() > 0) {
+                m_revealTimer->stop();
+                ensureCursorVisible();
+            }
+        });
+    }
+    // The caret's blinking asks for its rectangle, which would lay out everything above
+    // it at once; it rests until the layout has got there.
+    if (!m_textControl) {
+        for (QObject *child : children()) {
+            if (qstrcmp(child->metaObject()->className(), "QWidgetTextControl") == 0) {
+                m_textControl = child;
+                child->installEventFilter(this);
+                break;
+            }
+        }
+    }
+    m_revealPosition = textCursor().position();
+    m_revealTimer->start();
+}
+
+bool RichEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_textControl && event->type() == QEvent::Timer && m_revealTimer
+        && m_revealTimer->isActive())
+        return true;
+    return QTextEdit::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QFont;
+class QTimer;
 
 // The editor behind Memo. Every position and length it speaks in counts a
 // line break as two characters (CR LF), as the stored page texts do.
@@ -62,6 +63,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
@@ -71,10 +73,14 @@ private:
     void applyPalette();
     void stripCharacterFonts();
     void splitLineSeparators(int from, int to);
+    void revealCaretWhenLaidOut();
 
     QColor m_background;
     std::optional<QColor> m_textColour;
     bool m_applyingPalette = false;
+    QTimer *m_revealTimer = nullptr;
+    int m_revealPosition = -1;
+    QObject *m_textControl = nullptr;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(RichEdit::FindFlags)
