@@ -1,4 +1,5 @@
 #include "editor/RichEdit.h"
+#include "platform/BusyCursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -152,6 +153,10 @@ private slots:
     void defaultFontWithColour();
     void automaticColourFollowsPalette();
     void automaticColourStaysReadable_data();
+    void bigPasteKeepsTextUndoAndCaret_data();
+    void bigPasteKeepsTextUndoAndCaret();
+    void busyPointerWhileBigTextChanges_data();
+    void busyPointerWhileBigTextChanges();
     void automaticColourStaysReadable();
     void defaultFontReplacesPastedFormatting();
 
@@ -784,6 +789,91 @@ void TestRichEdit::automaticColourStaysReadable()
     } else {
         QTRY_COMPARE(drawn().name(), chosen.name());
     }
+}
+
+namespace {
+
+QString linesOfText(int characters, const QString &lineBreak)
+{
+    QString text;
+    for (int line = 0; text.size() < characters; ++line)
+        text += QString(line % 70, QChar(u'a' + line % 26)) + lineBreak;
+    return text;
+}
+
+} // namespace
+
+void TestRichEdit::bigPasteKeepsTextUndoAndCaret_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("expected"); // as text() reports it
+    const QString lf = linesOfText(300'000, u"\n"_qs);
+    QTest::newRow("small, LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
+    QTest::newRow("big, LF") << lf << QString(lf).replace(u"\n"_qs, u"\r\n"_qs);
+    const QString crlf = linesOfText(300'000, u"\r\n"_qs);
+    QTest::newRow("big, CR LF") << crlf << crlf;
+    const QString separators = linesOfText(200'000, QString(QChar::LineSeparator));
+    QTest::newRow("big, line separators") << separators
+                                          << QString(separators).replace(QChar::LineSeparator, u"\r\n"_qs);
+}
+
+void TestRichEdit::bigPasteKeepsTextUndoAndCaret()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, expected);
+    showAndActivate();
+    m_edit->setText(u"before after"_qs);
+    m_edit->setSelection(7, 7);
+    putOnClipboard(pasted);
+    m_edit->pasteClipboard();
+
+    const QString whole = u"before "_qs + expected + u"after"_qs;
+    QCOMPARE(m_edit->text(), whole);
+    QCOMPARE(m_edit->textLength(), whole.size());
+    const int end = 7 + int(expected.size());
+    QCOMPARE(m_edit->selection().start, end);
+    QCOMPARE(m_edit->selection().end, end);
+    verifyPositionsAgree(*m_edit);
+    // The caret comes into view once the text is laid out.
+    QTRY_VERIFY_WITH_TIMEOUT(m_edit->viewport()->rect().contains(m_edit->cursorRect().center()), 60000);
+    // One undo takes the whole paste back.
+    m_edit->undo();
+    QCOMPARE(m_edit->text(), u"before after"_qs);
+}
+
+void TestRichEdit::busyPointerWhileBigTextChanges_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("characters");
+    QTest::addColumn<bool>("busy");
+    for (const char *operation : {"setText", "paste"}) {
+        QTest::addRow("%s, small", operation) << QString::fromLatin1(operation) << 10'000 << false;
+        QTest::addRow("%s, big", operation) << QString::fromLatin1(operation)
+                                            << int(BusyCursor::Threshold + 1000) << true;
+    }
+}
+
+void TestRichEdit::busyPointerWhileBigTextChanges()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, characters);
+    QFETCH(bool, busy);
+    showAndActivate();
+    const QString text = linesOfText(characters, u"\n"_qs);
+    QList<int> shapes; // the override pointer each time the document changed; -1 for none
+    connect(m_edit->document(), &QTextDocument::contentsChange, m_edit, [&shapes] {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        shapes.append(cursor ? int(cursor->shape()) : -1);
+    });
+    if (operation == u"setText"_qs) {
+        m_edit->setText(text);
+    } else {
+        putOnClipboard(text);
+        m_edit->pasteClipboard();
+    }
+    QVERIFY(!shapes.isEmpty());
+    QCOMPARE(shapes.contains(int(Qt::WaitCursor)), busy);
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestRichEdit)
