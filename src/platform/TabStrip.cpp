@@ -338,6 +338,10 @@ void TabStrip::paintTab(QStylePainter &painter, int index) const
     option.rect.moveTop(0);
     painter.save();
     painter.translate(0, top);
+    // Only the row next to the page may reach out of its row, to join the page's frame;
+    // elsewhere the style's selected tab would blank the tab above it.
+    if (m_tabs[index].row != m_firstRow)
+        painter.setClipRect(QRect(0, 0, width(), m_rowHeight));
     painter.drawControl(QStyle::CE_TabBarTab, option);
     if (index == m_current && hasFocus()) {
         QStyleOptionFocusRect focus;
