@@ -96,13 +96,10 @@ void TestMainAccess::menuItemsNamedByCaptionWithKeyBinding_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("key");
     QTest::newRow("Save") << u"FileMenuItem"_qs << u"Save"_qs << u"Ctrl+S"_qs;
-    QTest::newRow("Print") << u"FileMenuItem"_qs << u"Print..."_qs << u"Ctrl+P"_qs;
     QTest::newRow("Exit, mnemonic only") << u"FileMenuItem"_qs << u"Exit"_qs << u"Alt+x"_qs;
     QTest::newRow("Find") << u"SearchMenuItem"_qs << u"Find..."_qs << u"Ctrl+F"_qs;
     QTest::newRow("Find again") << u"SearchMenuItem"_qs << u"Find again"_qs << u"F3"_qs;
-    QTest::newRow("Cut") << u"Edit1"_qs << u"Cut"_qs << u"Ctrl+X"_qs;
     QTest::newRow("Select All") << u"Edit1"_qs << u"Select All"_qs << u"Ctrl+A"_qs;
-    QTest::newRow("Contents") << u"Help1"_qs << u"Contents"_qs << u"F1"_qs;
     QTest::newRow("On Top, mnemonic only") << u"View1"_qs << u"On Top"_qs << u"Alt+O"_qs;
 }
 
@@ -116,7 +113,6 @@ void TestMainAccess::menuItemsNamedByCaptionWithKeyBinding()
     QVERIFY(qmenu);
     QAccessibleInterface *item = menuItemNamed(qmenu, name);
     QVERIFY2(item, qPrintable(name));
-    QCOMPARE(item->role(), QAccessible::MenuItem);
     QAccessibleActionInterface *actions = item->actionInterface();
     QVERIFY(actions);
     // The AT-SPI bridge offers the accelerator text when the action lists no binding.
@@ -168,6 +164,12 @@ void TestMainAccess::pressingATabSwitchesPagesKeepingTexts()
     QAccessibleInterface *list = pageTabList(m_form->TabControl);
     QVERIFY(list);
     QCOMPARE(list->childCount(), 3);
+    const QStringList names{u"One"_qs, u"Two"_qs, u"Three"_qs};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(list->child(i)->role(), QAccessible::PageTab);
+        QCOMPARE(list->child(i)->text(QAccessible::Name), names.at(i));
+        QCOMPARE(bool(list->child(i)->state().selected), i == 0);
+    }
     m_form->Memo->setText(u"first, edited"_qs);
 
     const auto press = [list](int index) {
