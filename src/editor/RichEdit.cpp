@@ -253,6 +253,17 @@ bool RichEdit::event(QEvent *event)
 
 void RichEdit::stripCharacterFonts()
 {
+    // Most pages hold only formats without fonts (setText() leaves none); then there
+    // is nothing to strip, and no need to walk every block of a big page.
+    const QList<QTextFormat> formats = document()->allFormats();
+    const bool anyFont = std::any_of(formats.cbegin(), formats.cend(), [](const QTextFormat &format) {
+        if (!format.isCharFormat())
+            return false;
+        QTextCharFormat charFormat = format.toCharFormat();
+        return stripFont(charFormat);
+    });
+    if (!anyFont)
+        return;
     struct Change
     {
         int position;
