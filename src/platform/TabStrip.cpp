@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QHash>
 #include <QHoverEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -106,10 +107,11 @@ void TabStrip::addTabs(const QStringList &texts)
     if (texts.isEmpty())
         return;
     m_tabs.reserve(m_tabs.size() + texts.size());
+    QHash<int, QSize> hints;
     for (const QString &text : texts) {
         Tab tab;
         tab.text = text;
-        measure(tab);
+        measure(tab, &hints);
         m_tabs.append(tab);
     }
     if (m_current < 0)
@@ -465,25 +467,36 @@ void TabStrip::initFrameOption(QStyleOptionTabWidgetFrame *option) const
         option->selectedTabRect = tabRect(m_current);
 }
 
-void TabStrip::measure(Tab &tab) const
+// The style pads a caption the same whatever it says, so the size for a caption width
+// can be kept for the next tab of that width: a pad of many pages loads faster.
+void TabStrip::measure(Tab &tab, QHash<int, QSize> *hints) const
 {
+    tab.textWidth = fontMetrics().horizontalAdvance(tab.text);
+    tab.elidedFor = -1;
+    if (hints) {
+        const auto known = hints->constFind(tab.textWidth);
+        if (known != hints->constEnd()) {
+            tab.hint = *known;
+            return;
+        }
+    }
     QStyleOptionTab option;
     option.initFrom(this);
     option.shape = kShape;
     option.text = literal(tab.text);
     const int hspace = style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, this);
     const int vspace = style()->pixelMetric(QStyle::PM_TabBarTabVSpace, &option, this);
-    const QFontMetrics metrics = fontMetrics();
-    tab.textWidth = metrics.horizontalAdvance(tab.text);
-    const QSize contents(tab.textWidth + hspace, metrics.height() + vspace);
+    const QSize contents(tab.textWidth + hspace, fontMetrics().height() + vspace);
     tab.hint = style()->sizeFromContents(QStyle::CT_TabBarTab, &option, contents, this);
-    tab.elidedFor = -1;
+    if (hints)
+        hints->insert(tab.textWidth, tab.hint);
 }
 
 void TabStrip::remeasureAll()
 {
+    QHash<int, QSize> hints;
     for (Tab &tab : m_tabs)
-        measure(tab);
+        measure(tab, &hints);
     updateRowHeight();
 }
 

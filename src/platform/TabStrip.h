@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QRect>
@@ -98,7 +99,7 @@ private:
     void initTabOption(QStyleOptionTab *option, int index) const;
     void initFrameOption(QStyleOptionTabWidgetFrame *option) const;
     void paintTab(QStylePainter &painter, int index) const;
-    void measure(Tab &tab) const;
+    void measure(Tab &tab, QHash<int, QSize> *hints = nullptr) const;
     void remeasureAll();
     int countRows(int rowWidth) const;
     void placeFrom(int first);
