@@ -132,12 +132,12 @@ void TMainForm::createActions()
 QAction *TMainForm::addMenuAction(QMenu *menu, const char *name, const char *caption, const char *hint,
                                   const QKeySequence &shortcut, void (TMainForm::*handler)())
 {
-    // The shortcut is shown after a tab rather than registered with Qt: the window
-    // handles menu shortcuts itself so that a disabled item still swallows its key.
-    QString text = QString::fromLatin1(caption);
-    if (!shortcut.isEmpty())
-        text += QLatin1Char('\t') + shortcut.toString(QKeySequence::NativeText);
-    QAction *action = menu->addAction(text);
+    // The shortcut is the action's own, so menus draw it and screen readers offer it as
+    // the item's key binding; but the window handles the keys itself (handleShortcut)
+    // and claims them before Qt's shortcut map, so that a disabled item still swallows
+    // its key and the states are refreshed first.
+    QAction *action = menu->addAction(QString::fromLatin1(caption));
+    action->setShortcut(shortcut);
     action->setObjectName(QString::fromLatin1(name));
     action->setProperty(HintProperty, QString::fromLatin1(hint));
     if (handler)
@@ -450,6 +450,12 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         auto *widget = qobject_cast<QWidget *>(watched);
+        // With a menu open the keys do nothing, as before the actions held their shortcuts.
+        if (event->type() == QEvent::ShortcutOverride && QApplication::activePopupWidget()
+            && actionForKey(static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
         if (!widget || widget->window() != this || QApplication::activePopupWidget())
             break;
         auto *key = static_cast<QKeyEvent *>(event);

@@ -207,6 +207,7 @@ private:
     // Crash recovery.
     void offerRecovery();
     void startSnapshots();
+    void nameEditor();
     void bringPageToFront(int index);
     int findPage(const QString &name) const;
 

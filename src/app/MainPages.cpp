@@ -58,6 +58,7 @@ void TMainForm::putPageInEditor(int index)
     Memo->setText(m_pageTexts.value(index));
     Memo->document()->setModified(false);
     m_puttingPage = false;
+    nameEditor();
 }
 
 void TMainForm::TabControlChanging(bool *allowChange)
@@ -75,6 +76,12 @@ void TMainForm::showPage(int index)
 {
     TabControl->setCurrentIndex(index);
     putPageInEditor(index);
+}
+
+// A screen reader names the editor after the page on show.
+void TMainForm::nameEditor()
+{
+    Memo->setAccessibleName(TabControl->tabText(TabControl->currentIndex()));
 }
 
 int TMainForm::findPage(const QString &name) const
@@ -157,13 +164,19 @@ bool TMainForm::LoadNotes()
 void TMainForm::setPages(const NotePages &pages)
 {
     m_pageTexts.clear();
+    m_pageTexts.reserve(pages.size());
     m_storedBytes.clear();
-    TabControl->clear();
+    m_storedBytes.reserve(pages.size());
+    QStringList names;
+    names.reserve(pages.size());
     for (const NotePage &page : pages) {
-        TabControl->addTab(page.name);
+        names.append(page.name);
         m_pageTexts.append(page.text);
         m_storedBytes.append({page.storedName, page.storedText});
     }
+    // All at once: the strip lays itself out once, not once per tab.
+    TabControl->clear();
+    TabControl->addTabs(names);
 }
 
 bool TMainForm::SaveNotes()

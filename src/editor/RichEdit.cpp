@@ -1,19 +1,25 @@
 #include "editor/RichEdit.h"
 
+#include "platform/BusyCursor.h"
 #include "text/CrlfPositions.h"
 #include "text/TextSearch.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFont>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QList>
+#include <QMimeData>
 #include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -39,6 +45,30 @@ bool stripFont(QTextCharFormat &format)
     return changed;
 }
 
+// A paste this long is laid out lazily, as setText() is, rather than all at once.
+constexpr qsizetype LazyLayoutPaste = 64 * 1024;
+// How often to look whether the lazy layout has reached the caret.
+constexpr int RevealInterval = 20;
+
+// Text needs at least this contrast with its background to be read by most people.
+constexpr double MinimumContrast = 4.5;
+
+double relativeLuminance(const QColor &colour)
+{
+    const auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent)
@@ -61,6 +91,7 @@ RichEdit::RichEdit(QWidget *parent)
 // ones: a page keeps its no-break spaces through being shown. Lengths agree either way.
 QString RichEdit::text() const
 {
+    const BusyCursor busy(document()->characterCount());
     return CrlfPositions::textFromRaw(document()->toRawText());
 }
 
@@ -73,6 +104,7 @@ int RichEdit::textLength() const
 
 void RichEdit::setText(const QString &text)
 {
+    const BusyCursor busy(text.size());
     QString content = text;
     if (content.contains(QChar::LineSeparator))
         content.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
@@ -202,20 +234,69 @@ void RichEdit::setDefaultFont(const QFont &font, const std::optional<QColor> &co
 // is automatic, keep following the parent's and the application's palette.
 void RichEdit::applyPalette()
 {
+    if (m_applyingPalette)
+        return;
+    m_applyingPalette = true;
     QPalette palette;
     if (m_background.isValid())
         palette.setColor(QPalette::Base, m_background);
-    if (m_textColour)
+    if (m_textColour) {
         palette.setColor(QPalette::Text, *m_textColour);
+    } else {
+        // A dark theme's window-text colour on the yellow page could hardly be read.
+        const QPalette theme = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            const QColor background = m_background.isValid() ? m_background : theme.color(group, QPalette::Base);
+            const QColor text = theme.color(group, QPalette::Text);
+            if (contrastRatio(text, background) >= MinimumContrast)
+                continue;
+            const QColor black(Qt::black);
+            const QColor white(Qt::white);
+            palette.setColor(group, QPalette::Text,
+                             contrastRatio(black, background) >= contrastRatio(white, background) ? black : white);
+        }
+    }
     // Without the focus the selection is not drawn: an empty highlight paints no
     // background and leaves the text in its own colours.
     palette.setBrush(QPalette::Inactive, QPalette::Highlight, QBrush());
     palette.setBrush(QPalette::Inactive, QPalette::HighlightedText, QBrush());
     setPalette(palette);
+    m_applyingPalette = false;
+}
+
+bool RichEdit::event(QEvent *event)
+{
+    const bool result = QTextEdit::event(event);
+    switch (event->type()) {
+    case QEvent::ApplicationPaletteChange:
+        // The parent may take the new theme only after this widget has heard of it.
+        QMetaObject::invokeMethod(this, [this] { if (!m_textColour) applyPalette(); }, Qt::QueuedConnection);
+        [[fallthrough]];
+    case QEvent::PaletteChange:
+    case QEvent::ParentChange:
+        // The theme's colours may have changed; check the automatic text colour again.
+        if (!m_textColour)
+            applyPalette();
+        break;
+    default:
+        break;
+    }
+    return result;
 }
 
 void RichEdit::stripCharacterFonts()
 {
+    // Most pages hold only formats without fonts (setText() leaves none); then there
+    // is nothing to strip, and no need to walk every block of a big page.
+    const QList<QTextFormat> formats = document()->allFormats();
+    const bool anyFont = std::any_of(formats.cbegin(), formats.cend(), [](const QTextFormat &format) {
+        if (!format.isCharFormat())
+            return false;
+        QTextCharFormat charFormat = format.toCharFormat();
+        return stripFont(charFormat);
+    });
+    if (!anyFont)
+        return;
     struct Change
     {
         int position;
@@ -321,11 +402,85 @@ void RichEdit::inputMethodEvent(QInputMethodEvent *event)
 
 void RichEdit::insertFromMimeData(const QMimeData *source)
 {
+    // Plain text goes in as the editor's own insertText() would take it through a
+    // fragment, without the copy of a whole second document.
+    const bool plain = source->hasText() && !(acceptRichText() && (source->hasHtml()
+        || source->hasFormat(QStringLiteral("text/markdown"))
+        || source->hasFormat(QStringLiteral("application/x-qrichtext"))));
+    const QString plainText = plain ? source->text() : QString();
+    const qsizetype size = plain ? plainText.size() : source->hasText() ? source->text().size() : 0;
+    const BusyCursor busy(size);
+    // Laid out as the text went in, a big paste takes many times what setText() does:
+    // the document is taken off the page while it changes, and laid out lazily after.
+    QTextDocument *doc = document();
+    const QSizeF pageSize = doc->pageSize();
+    const bool lazy = size >= LazyLayoutPaste && !pageSize.isNull();
+    // A null page (0 x 0) is one the document layout does not lay out at all.
+    if (lazy)
+        doc->setPageSize(QSizeF(0, 0));
+
     // One edit block, so that a single undo takes back the paste with its line breaks.
     QTextCursor edit = textCursor();
     const int from = edit.selectionStart();
     edit.beginEditBlock();
-    QTextEdit::insertFromMimeData(source);
-    splitLineSeparators(from, textCursor().position());
+    if (plain) {
+        QTextCursor cursor = textCursor();
+        cursor.insertText(plainText);
+        setTextCursor(cursor);
+        if (!lazy)
+            ensureCursorVisible();
+    } else {
+        QTextEdit::insertFromMimeData(source);
+    }
+    if (!plain || plainText.contains(QChar::LineSeparator))
+        splitLineSeparators(from, textCursor().position());
     edit.endEditBlock();
+
+    if (lazy) {
+        doc->setPageSize(pageSize);
+        revealCaretWhenLaidOut();
+    }
+}
+
+// Scrolling to a caret far down would lay out everything above it at once; wait
+// until the lazy layout has got there, unless the user has moved on meanwhile.
+void RichEdit::revealCaretWhenLaidOut()
+{
+    if (!m_revealTimer) {
+        m_revealTimer = new QTimer(this);
+        m_revealTimer->setInterval(RevealInterval);
+        connect(m_revealTimer, &QTimer::timeout, this, [this] {
+            const QTextCursor cursor = textCursor();
+            if (cursor.position() != m_revealPosition) {
+                m_revealTimer->stop();
+                return;
+            }
+            const QTextLayout *layout = cursor.block().layout();
+            if (layout && layout->lineCount() > 0) {
+                m_revealTimer->stop();
+                ensureCursorVisible();
+            }
+        });
+    }
+    // The caret's blinking asks for its rectangle, which would lay out everything above
+    // it at once; it rests until the layout has got there.
+    if (!m_textControl) {
+        for (QObject *child : children()) {
+            if (qstrcmp(child->metaObject()->className(), "QWidgetTextControl") == 0) {
+                m_textControl = child;
+                child->installEventFilter(this);
+                break;
+            }
+        }
+    }
+    m_revealPosition = textCursor().position();
+    m_revealTimer->start();
+}
+
+bool RichEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_textControl && event->type() == QEvent::Timer && m_revealTimer
+        && m_revealTimer->isActive())
+        return true;
+    return QTextEdit::eventFilter(watched, event);
 }

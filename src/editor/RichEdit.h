@@ -7,6 +7,7 @@
 
 class QFont;
 class QIODevice;
+class QTimer;
 
 // The editor behind Memo. Every position and length it speaks in counts a
 // line break as two characters (CR LF), as the stored page texts do.
@@ -52,7 +53,8 @@ public:
 
     void setBackgroundColour(const QColor &colour);
     // The default character format for the whole text; no colour means the automatic
-    // window-text colour.
+    // window-text colour, which gives way to black or white where it could hardly be
+    // read on the background.
     void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
 
     // The format streamOut() writes: the whole text (true) or Rich Text (false).
@@ -69,6 +71,8 @@ public:
     int toCrlfPosition(int documentPosition) const;
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
@@ -78,6 +82,7 @@ private:
     void applyPalette();
     void stripCharacterFonts();
     void splitLineSeparators(int from, int to);
+    void revealCaretWhenLaidOut();
 
     // The document's raw text, kept from one search to the next while the document does
     // not change: Find again on a big page rescans it rather than copying it out again.
@@ -86,6 +91,10 @@ private:
 
     QColor m_background;
     std::optional<QColor> m_textColour;
+    bool m_applyingPalette = false;
+    QTimer *m_revealTimer = nullptr;
+    int m_revealPosition = -1;
+    QObject *m_textControl = nullptr;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(RichEdit::FindFlags)

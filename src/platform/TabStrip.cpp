@@ -1,7 +1,10 @@
 #include "platform/TabStrip.h"
 
+#include "platform/TabStripAccessible.h"
+
 #include <QEvent>
 #include <QFontMetrics>
+#include <QHash>
 #include <QHoverEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +13,10 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTabBar>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,6 +25,8 @@ constexpr QTabBar::Shape kShape = QTabBar::RoundedSouth;
 constexpr int kPageTopGap = 2;
 // What a caption shrinks to at the narrowest.
 const QString kEllipsis = QStringLiteral("\u2026");
+// One wheel notch scrolls one row.
+constexpr int kWheelStep = 120;
 
 // Captions are shown literally; the style would take '&' as a mnemonic marker.
 QString literal(QString text)
@@ -30,9 +39,25 @@ QString literal(QString text)
 TabStrip::TabStrip(QWidget *parent)
     : QWidget(parent)
 {
+    TabStripAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    const auto scrollButton = [this](Qt::ArrowType arrow, const char *name, const char *accessibleName,
+                                     int delta) {
+        auto *button = new QToolButton(this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAccessibleName(QString::fromLatin1(accessibleName));
+        button->setArrowType(arrow);
+        button->setAutoRaise(true);
+        button->setAutoRepeat(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->hide();
+        connect(button, &QToolButton::clicked, this, [this, delta] { scrollRows(delta); });
+        return button;
+    };
+    m_scrollUp = scrollButton(Qt::UpArrow, "ScrollUpButton", "Previous rows", -1);
+    m_scrollDown = scrollButton(Qt::DownArrow, "ScrollDownButton", "Next rows", 1);
     updateRowHeight();
     relayout();
 }
@@ -56,17 +81,44 @@ QStringList TabStrip::tabTexts() const
     return texts;
 }
 
+// Appending only ever touches the last row, so it costs the same however many tabs
+// there are; only a taller tab, a new size or the start of scrolling needs them all.
 int TabStrip::addTab(const QString &text)
 {
     Tab tab;
     tab.text = text;
     measure(tab);
+    const int height = m_tabs.isEmpty() ? tab.hint.height() : qMax(m_rowHeight, tab.hint.height());
     m_tabs.append(tab);
+    if (m_current < 0)
+        m_current = 0;
+    if (height != m_rowHeight || size() != m_layoutSize) {
+        m_rowHeight = height;
+        relayout();
+    } else {
+        appendLayout(count() - 1);
+    }
+    tabsChanged();
+    return count() - 1;
+}
+
+void TabStrip::addTabs(const QStringList &texts)
+{
+    if (texts.isEmpty())
+        return;
+    m_tabs.reserve(m_tabs.size() + texts.size());
+    QHash<int, QSize> hints;
+    for (const QString &text : texts) {
+        Tab tab;
+        tab.text = text;
+        measure(tab, &hints);
+        m_tabs.append(tab);
+    }
     if (m_current < 0)
         m_current = 0;
     updateRowHeight();
     relayout();
-    return count() - 1;
+    tabsChanged();
 }
 
 void TabStrip::removeTab(int index)
@@ -83,6 +135,7 @@ void TabStrip::removeTab(int index)
     m_hovered = -1;
     updateRowHeight();
     relayout();
+    tabsChanged();
 }
 
 void TabStrip::clear()
@@ -90,8 +143,10 @@ void TabStrip::clear()
     m_tabs.clear();
     m_current = -1;
     m_hovered = -1;
+    m_firstRow = 0;
     updateRowHeight();
     relayout();
+    tabsChanged();
 }
 
 int TabStrip::currentIndex() const
@@ -104,13 +159,47 @@ void TabStrip::setCurrentIndex(int index)
     if (index < 0 || index >= count() || index == m_current)
         return;
     m_current = index;
+    ensureLayout();
+    ensureCurrentVisible();
+    updateScrollButtons();
     update();
+    TabStripAccessible::currentChanged(this);
+}
+
+void TabStrip::activateTab(int index)
+{
+    if (index >= 0 && index < count() && index != m_current)
+        selectByUser(index);
 }
 
 int TabStrip::rowCount() const
 {
     ensureLayout();
     return m_rows;
+}
+
+int TabStrip::visibleRowCount() const
+{
+    ensureLayout();
+    return m_visibleRows;
+}
+
+int TabStrip::firstVisibleRow() const
+{
+    ensureLayout();
+    return m_firstRow;
+}
+
+void TabStrip::scrollRows(int delta)
+{
+    ensureLayout();
+    const int first = std::clamp(m_firstRow + delta, 0, qMax(0, m_rows - m_visibleRows));
+    if (first == m_firstRow)
+        return;
+    m_firstRow = first;
+    m_hovered = -1;
+    updateScrollButtons();
+    update();
 }
 
 QRect TabStrip::displayRect() const
@@ -128,14 +217,25 @@ QRect TabStrip::displayRect() const
 QRect TabStrip::tabRect(int index) const
 {
     ensureLayout();
-    return index >= 0 && index < count() ? m_tabs[index].rect : QRect();
+    if (index < 0 || index >= count())
+        return QRect();
+    const Tab &tab = m_tabs[index];
+    if (tab.row < m_firstRow || tab.row >= m_firstRow + m_visibleRows)
+        return QRect();
+    return QRect(tab.x, m_tabAreaTop + (tab.row - m_firstRow) * m_rowHeight, tab.width, m_rowHeight);
 }
 
 int TabStrip::tabAt(const QPoint &pos) const
 {
     ensureLayout();
-    for (int i = 0; i < count(); ++i) {
-        if (m_tabs[i].rect.contains(pos))
+    if (m_visibleRows == 0 || m_rowHeight <= 0 || pos.y() < m_tabAreaTop || pos.x() < 0)
+        return -1;
+    const int row = m_firstRow + (pos.y() - m_tabAreaTop) / m_rowHeight;
+    if (row >= m_firstRow + m_visibleRows || row >= m_rows)
+        return -1;
+    const int end = row + 1 < m_rows ? m_rowStarts[row + 1] : count();
+    for (int i = m_rowStarts[row]; i < end; ++i) {
+        if (pos.x() >= m_tabs[i].x && pos.x() < m_tabs[i].x + m_tabs[i].width)
             return i;
     }
     return -1;
@@ -168,9 +268,14 @@ QSize TabStrip::sizeHint() const
     const int fw = frameWidth();
     const QSize page = m_page ? m_page->sizeHint().expandedTo(QSize(0, 0)) : QSize(0, 0);
     const int width = qMax(minimum.width(), page.width() + 2 * fw);
-    const int rows = placeTabs(width, nullptr, nullptr);
-    const int height = page.height() + 2 * fw + kPageTopGap + rows * m_rowHeight;
-    return QSize(width, height).expandedTo(minimum);
+    if (width != m_hintWidth) {
+        m_hintRows = countRows(width);
+        m_hintWidth = width;
+    }
+    const int pageHeight = page.height() + 2 * fw + kPageTopGap;
+    // The rows ask for no more than the page does: beyond that they scroll.
+    const int rowsHeight = qMin(m_hintRows * m_rowHeight, qMax(m_rowHeight, pageHeight));
+    return QSize(width, pageHeight + rowsHeight).expandedTo(minimum);
 }
 
 QSize TabStrip::minimumSizeHint() const
@@ -210,13 +315,18 @@ void TabStrip::paintEvent(QPaintEvent *)
     QStyleOptionTabWidgetFrame frame;
     initFrameOption(&frame);
     painter.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
+    if (m_visibleRows == 0)
+        return;
 
-    // The current tab goes last, so that it overlaps its neighbours.
-    for (int i = 0; i < count(); ++i) {
+    // Only the rows in view; the current tab goes last, so that it overlaps its neighbours.
+    const int lastRow = m_firstRow + m_visibleRows;
+    const int from = m_rowStarts[m_firstRow];
+    const int to = lastRow < m_rows ? m_rowStarts[lastRow] : count();
+    for (int i = from; i < to; ++i) {
         if (i != m_current)
             paintTab(painter, i);
     }
-    if (m_current >= 0)
+    if (m_current >= from && m_current < to)
         paintTab(painter, m_current);
 }
 
@@ -230,6 +340,10 @@ void TabStrip::paintTab(QStylePainter &painter, int index) const
     option.rect.moveTop(0);
     painter.save();
     painter.translate(0, top);
+    // Only the row next to the page may reach out of its row, to join the page's frame;
+    // elsewhere the style's selected tab would blank the tab above it.
+    if (m_tabs[index].row != m_firstRow)
+        painter.setClipRect(QRect(0, 0, width(), m_rowHeight));
     painter.drawControl(QStyle::CE_TabBarTab, option);
     if (index == m_current && hasFocus()) {
         QStyleOptionFocusRect focus;
@@ -280,6 +394,22 @@ void TabStrip::mousePressEvent(QMouseEvent *event)
         selectByUser(index);
 }
 
+void TabStrip::wheelEvent(QWheelEvent *event)
+{
+    ensureLayout();
+    if (m_visibleRows >= m_rows) {
+        event->ignore();
+        return;
+    }
+    m_wheelDelta += event->angleDelta().y();
+    const int steps = m_wheelDelta / kWheelStep;
+    m_wheelDelta -= steps * kWheelStep;
+    // Wheel up shows the rows nearer the page.
+    if (steps)
+        scrollRows(-steps);
+    event->accept();
+}
+
 void TabStrip::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
@@ -295,7 +425,7 @@ void TabStrip::initTabOption(QStyleOptionTab *option, int index) const
     option->initFrom(this);
     option->state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
     option->shape = kShape;
-    option->rect = tab.rect;
+    option->rect = tabRect(index);
     option->text = drawnText(index);
     option->row = tab.row;
     option->documentMode = false;
@@ -330,32 +460,43 @@ void TabStrip::initFrameOption(QStyleOptionTabWidgetFrame *option) const
     option->rect = paneRect();
     option->shape = kShape;
     option->lineWidth = frameWidth();
-    option->tabBarSize = QSize(width(), m_rows * m_rowHeight);
-    option->tabBarRect = QRect(0, m_tabAreaTop, width(), m_rows * m_rowHeight);
+    option->tabBarSize = QSize(width(), m_visibleRows * m_rowHeight);
+    option->tabBarRect = QRect(0, m_tabAreaTop, width(), m_visibleRows * m_rowHeight);
     // Only a tab in the row next to the page joins the page's frame.
-    if (m_current >= 0 && m_tabs[m_current].row == 0)
-        option->selectedTabRect = m_tabs[m_current].rect;
+    if (m_current >= 0 && m_visibleRows > 0 && m_tabs[m_current].row == m_firstRow)
+        option->selectedTabRect = tabRect(m_current);
 }
 
-void TabStrip::measure(Tab &tab) const
+// The style pads a caption the same whatever it says, so the size for a caption width
+// can be kept for the next tab of that width: a pad of many pages loads faster.
+void TabStrip::measure(Tab &tab, QHash<int, QSize> *hints) const
 {
+    tab.textWidth = fontMetrics().horizontalAdvance(tab.text);
+    tab.elidedFor = -1;
+    if (hints) {
+        const auto known = hints->constFind(tab.textWidth);
+        if (known != hints->constEnd()) {
+            tab.hint = *known;
+            return;
+        }
+    }
     QStyleOptionTab option;
     option.initFrom(this);
     option.shape = kShape;
     option.text = literal(tab.text);
     const int hspace = style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, this);
     const int vspace = style()->pixelMetric(QStyle::PM_TabBarTabVSpace, &option, this);
-    const QFontMetrics metrics = fontMetrics();
-    tab.textWidth = metrics.horizontalAdvance(tab.text);
-    const QSize contents(tab.textWidth + hspace, metrics.height() + vspace);
+    const QSize contents(tab.textWidth + hspace, fontMetrics().height() + vspace);
     tab.hint = style()->sizeFromContents(QStyle::CT_TabBarTab, &option, contents, this);
-    tab.elidedFor = -1;
+    if (hints)
+        hints->insert(tab.textWidth, tab.hint);
 }
 
 void TabStrip::remeasureAll()
 {
+    QHash<int, QSize> hints;
     for (Tab &tab : m_tabs)
-        measure(tab);
+        measure(tab, &hints);
     updateRowHeight();
 }
 
@@ -372,48 +513,137 @@ void TabStrip::updateRowHeight()
         m_rowHeight = qMax(m_rowHeight, tab.hint.height());
 }
 
-// Fills rows left to right; a tab wider than a whole row gets a row of its own,
-// cut to the row's width. Rectangles are relative to the top of the tab area.
-int TabStrip::placeTabs(int rowWidth, QList<QRect> *rects, QList<int> *rows) const
+// The same filling as placeFrom(), only counted.
+int TabStrip::countRows(int rowWidth) const
 {
     rowWidth = qMax(1, rowWidth);
     int x = 0;
-    int row = 0;
+    int rows = m_tabs.isEmpty() ? 0 : 1;
     for (const Tab &tab : m_tabs) {
         const int width = qMin(tab.hint.width(), rowWidth);
         if (x > 0 && x + width > rowWidth) {
-            ++row;
+            ++rows;
             x = 0;
         }
-        if (rects)
-            rects->append(QRect(x, row * m_rowHeight, width, m_rowHeight));
-        if (rows)
-            rows->append(row);
         x += width;
     }
-    return m_tabs.isEmpty() ? 0 : row + 1;
+    return rows;
+}
+
+// Fills rows left to right from tab first on, carrying on after the tab before it;
+// a tab wider than a whole row gets a row of its own, cut to the row's width.
+void TabStrip::placeFrom(int first)
+{
+    const int rowWidth = qMax(1, m_rowWidth);
+    int x = 0;
+    int row = 0;
+    if (first > 0) {
+        const Tab &previous = m_tabs[first - 1];
+        x = previous.x + previous.width;
+        row = previous.row;
+        m_rowStarts.resize(row + 1);
+    } else {
+        m_rowStarts.clear();
+    }
+    for (int i = first; i < count(); ++i) {
+        Tab &tab = m_tabs[i];
+        const int width = qMin(tab.hint.width(), rowWidth);
+        if (i == 0) {
+            m_rowStarts.append(0);
+        } else if (x > 0 && x + width > rowWidth) {
+            ++row;
+            x = 0;
+            m_rowStarts.append(i);
+        }
+        tab.x = x;
+        tab.width = width;
+        tab.row = row;
+        x += width;
+    }
+}
+
+int TabStrip::maxVisibleRows() const
+{
+    return m_rowHeight > 0 ? qMax(1, height() / 2 / m_rowHeight) : 1;
+}
+
+int TabStrip::scrollButtonWidth() const
+{
+    return qMax(style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth, nullptr, this), m_rowHeight * 2 / 3);
 }
 
 void TabStrip::relayout()
 {
-    QList<QRect> rects;
-    QList<int> rows;
-    const int rowCount = placeTabs(width(), &rects, &rows);
-    // When the rows do not fit, the page area goes first, then the rows furthest from it.
-    m_tabAreaTop = qMax(0, height() - rowCount * m_rowHeight);
-    for (int i = 0; i < count(); ++i) {
-        m_tabs[i].rect = rects[i].translated(0, m_tabAreaTop);
-        m_tabs[i].row = rows[i];
+    const int oldRows = m_rows;
+    m_scrolling = false;
+    m_rowWidth = width();
+    placeFrom(0);
+    if (int(m_rowStarts.size()) > maxVisibleRows()) {
+        // The arrow buttons take the right end of every row.
+        m_scrolling = true;
+        m_rowWidth = width() - 2 * scrollButtonWidth();
+        placeFrom(0);
     }
+    finishLayout(oldRows);
+}
+
+void TabStrip::appendLayout(int first)
+{
+    const int oldRows = m_rows;
+    placeFrom(first);
+    if ((int(m_rowStarts.size()) > maxVisibleRows()) != m_scrolling) {
+        relayout();
+        return;
+    }
+    finishLayout(oldRows);
+}
+
+void TabStrip::finishLayout(int oldRows)
+{
+    m_rows = int(m_rowStarts.size());
+    m_visibleRows = m_scrolling ? qMin(m_rows, maxVisibleRows()) : m_rows;
+    // When the rows do not fit, the page area goes first, then the rows furthest from it.
+    m_tabAreaTop = qMax(0, height() - m_visibleRows * m_rowHeight);
+    m_firstRow = std::clamp(m_firstRow, 0, qMax(0, m_rows - m_visibleRows));
+    ensureCurrentVisible();
     m_layoutSize = size();
-    const bool rowsChanged = rowCount != m_rows;
-    m_rows = rowCount;
+    m_hintWidth = -1;
+    updateScrollButtons();
     layoutPage();
     update();
-    if (rowsChanged) {
+    if (m_rows != oldRows) {
         updateGeometry();
         emit rowCountChanged(m_rows);
     }
+}
+
+void TabStrip::ensureCurrentVisible()
+{
+    if (m_current < 0 || m_current >= count() || m_visibleRows <= 0)
+        return;
+    const int row = m_tabs[m_current].row;
+    if (row < m_firstRow)
+        m_firstRow = row;
+    else if (row >= m_firstRow + m_visibleRows)
+        m_firstRow = row - m_visibleRows + 1;
+}
+
+void TabStrip::updateScrollButtons()
+{
+    m_scrollUp->setVisible(m_scrolling);
+    m_scrollDown->setVisible(m_scrolling);
+    if (!m_scrolling)
+        return;
+    const int buttonWidth = scrollButtonWidth();
+    m_scrollUp->setGeometry(width() - 2 * buttonWidth, m_tabAreaTop, buttonWidth, m_rowHeight);
+    m_scrollDown->setGeometry(width() - buttonWidth, m_tabAreaTop, buttonWidth, m_rowHeight);
+    m_scrollUp->setEnabled(m_firstRow > 0);
+    m_scrollDown->setEnabled(m_firstRow + m_visibleRows < m_rows);
+}
+
+void TabStrip::tabsChanged()
+{
+    TabStripAccessible::tabsChanged(this);
 }
 
 // A hidden widget gets its resize event only when shown; answer for its size now.
@@ -462,7 +692,7 @@ QString TabStrip::drawnText(int index) const
     const Tab &tab = m_tabs[index];
     if (!isElided(index))
         return literal(tab.text);
-    const int space = qMax(0, tab.rect.width() - (tab.hint.width() - tab.textWidth));
+    const int space = qMax(0, tab.width - (tab.hint.width() - tab.textWidth));
     if (tab.elidedFor != space) {
         tab.elided = literal(fontMetrics().elidedText(tab.text, Qt::ElideRight, space));
         tab.elidedFor = space;
@@ -472,7 +702,7 @@ QString TabStrip::drawnText(int index) const
 
 bool TabStrip::isElided(int index) const
 {
-    return m_tabs[index].rect.width() < m_tabs[index].hint.width();
+    return m_tabs[index].width < m_tabs[index].hint.width();
 }
 
 void TabStrip::selectByUser(int index)
@@ -484,7 +714,11 @@ void TabStrip::selectByUser(int index)
     if (!self || !allow || index < 0 || index >= count())
         return;
     m_current = index;
+    ensureLayout();
+    ensureCurrentVisible();
+    updateScrollButtons();
     update();
+    TabStripAccessible::currentChanged(this);
     emit currentChanged(m_current);
 }
 

@@ -1,0 +1,114 @@
+// A big paste against setting the same text: pasting 20 MB of plain text (about 350,000
+// lines) into the shown editor, and RichEdit::setText of that text, in the same run.
+#include "editor/RichEdit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr int OneMegabyte = 1 << 20;
+
+const QString &pasteText(int megabytes)
+{
+    static std::map<int, QString> cache;
+    auto it = cache.find(megabytes);
+    if (it == cache.end()) {
+        QString text;
+        const int size = megabytes * OneMegabyte;
+        text.reserve(size + 100);
+        for (int line = 0; text.size() < size; ++line) {
+            // Lines of 0 to 116 characters, as notes have; on the clipboard as LF.
+            text += QString((line * 41) % 117, QChar(u'a' + line % 26));
+            text += u'\n';
+        }
+        it = cache.emplace(megabytes, text).first;
+    }
+    return it->second;
+}
+
+struct ShownEditor
+{
+    RichEdit edit;
+    ShownEditor()
+    {
+        edit.resize(600, 400);
+        edit.show();
+        QCoreApplication::processEvents();
+    }
+};
+
+void BM_SetText(benchmark::State &state)
+{
+    const QString &text = pasteText(int(state.range(0)));
+    ShownEditor editor;
+    for (auto _ : state) {
+        editor.edit.setText(text);
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        editor.edit.setText(QString());
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+void BM_Paste(benchmark::State &state)
+{
+    const QString &text = pasteText(int(state.range(0)));
+    ShownEditor editor;
+    QGuiApplication::clipboard()->setText(text);
+    for (auto _ : state) {
+        editor.edit.pasteClipboard();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        editor.edit.setText(QString());
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_SetText)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Paste)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+class MedianReporter : public benchmark::ConsoleReporter
+{
+public:
+    std::map<std::string, double> medians;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            const std::string name = run.run_name.function_name;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
+                medians[name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto set = reporter.medians.find("BM_SetText");
+    const auto paste = reporter.medians.find("BM_Paste");
+    if (set != reporter.medians.end() && paste != reporter.medians.end())
+        std::printf("20 MB paste: %.0f ms, setText of the same text %.0f ms; ratio %.2f (goal <= 2)\n",
+                    paste->second, set->second, paste->second / set->second);
+    benchmark::Shutdown();
+    return 0;
+}
