@@ -170,7 +170,9 @@ void TestMainAccess::pressingATabSwitchesPagesKeepingTexts()
         QCOMPARE(list->child(i)->text(QAccessible::Name), names.at(i));
         QCOMPARE(bool(list->child(i)->state().selected), i == 0);
     }
-    m_form->Memo->setText(u"first, edited"_qs);
+    // Typed, as a user edits: only an edit counts as a change to the page.
+    m_form->Memo->moveCursor(QTextCursor::End);
+    QTest::keyClicks(m_form->Memo, u", edited"_qs);
 
     const auto press = [list](int index) {
         list->child(index)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
