@@ -5,6 +5,8 @@
 #include "editor/RichEdit.h"
 #include "text/ExportFile.h"
 
+#include "RatioReporter.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -116,29 +118,6 @@ BENCHMARK(BM_PlainTextThroughQFile)->Unit(benchmark::kMillisecond)->Repetitions(
 BENCHMARK(BM_ExportText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_ToHtml)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(BM_ExportRtf)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
-
-struct Times
-{
-    double real = 0;
-    double cpu = 0;
-};
-
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, Times> medians;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const std::string name = run.run_name.function_name;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
-                medians[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 // Resident-set figures from /proc, in bytes; the peak can be reset (Linux 4.0 on).
 long long statusValue(const char *key)

@@ -5,6 +5,8 @@
 #include "editor/RichEdit.h"
 #include "platform/MessageBox.h"
 
+#include "RatioReporter.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -154,24 +156,6 @@ BENCHMARK(BM_FindAgainNearEnd)->Unit(benchmark::kMillisecond)->Repetitions(7)->R
 BENCHMARK(BM_DocumentFindNearEnd)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 BENCHMARK(BM_FindAgainMissAfterEdit)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
-// Keeps each benchmark's median wall time so the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> medians;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const std::string name = run.run_name.function_name;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
-                medians[name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -186,15 +170,15 @@ int main(int argc, char **argv)
             return;
         std::printf("find again, %s, 10 MB page: %.2f ms, QTextDocument::find %.2f ms; "
                     "%.1fx faster (goal >= 6x)\n",
-                    what, m.at(ours), m.at(theirs), m.at(theirs) / m.at(ours));
+                    what, m.at(ours).real, m.at(theirs).real, m.at(theirs).real / m.at(ours).real);
     };
     report("miss", "BM_FindAgainMiss", "BM_DocumentFindMiss");
     report("match near the end", "BM_FindAgainNearEnd", "BM_DocumentFindNearEnd");
     if (m.count("BM_FindAgainMiss"))
-        std::printf("find again, miss: %.2f ms (goal <= 20 ms)\n", m.at("BM_FindAgainMiss"));
+        std::printf("find again, miss: %.2f ms (goal <= 20 ms)\n", m.at("BM_FindAgainMiss").real);
     if (m.count("BM_FindAgainMissAfterEdit"))
         std::printf("find again, miss, first search after an edit: %.2f ms\n",
-                    m.at("BM_FindAgainMissAfterEdit"));
+                    m.at("BM_FindAgainMissAfterEdit").real);
     fixture().form.reset();
     MessageBox::setHandler({});
     benchmark::Shutdown();

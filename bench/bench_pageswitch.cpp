@@ -2,6 +2,8 @@
 // RichEdit against a bare QTextEdit doing setPlainText/toPlainText on the same texts.
 #include "editor/RichEdit.h"
 
+#include "RatioReporter.h"
+
 #include <QApplication>
 #include <QTextEdit>
 
@@ -88,30 +90,6 @@ BENCHMARK(BM_SwitchBareTextEdit)
 BENCHMARK(BM_SwitchRichEdit)
     ->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-struct Times
-{
-    double real = 0;
-    double cpu = 0;
-};
-
-// Keeps each benchmark's median so the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, Times> medians;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
-                medians[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -126,8 +104,8 @@ int main(int argc, char **argv)
         const auto rich = reporter.medians.find("BM_SwitchRichEdit" + suffix);
         if (bare == reporter.medians.end() || rich == reporter.medians.end())
             continue;
-        const Times &b = bare->second;
-        const Times &r = rich->second;
+        const BenchTimes &b = bare->second;
+        const BenchTimes &r = rich->second;
         std::printf("page switch %2s MB: RichEdit %.1f ms (cpu %.1f), bare QTextEdit %.1f ms "
                     "(cpu %.1f); ratio %.3f wall, %.3f cpu (goal <= 1.15)\n",
                     size, r.real, r.cpu, b.real, b.cpu, r.real / b.real, r.cpu / b.cpu);

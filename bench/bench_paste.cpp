@@ -2,6 +2,8 @@
 // lines) into the shown editor, and RichEdit::setText of that text, in the same run.
 #include "editor/RichEdit.h"
 
+#include "RatioReporter.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
@@ -79,36 +81,19 @@ BENCHMARK(BM_SetText)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1)->Re
 BENCHMARK(BM_Paste)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> medians;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const std::string name = run.run_name.function_name;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
-                medians[name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    MedianReporter reporter;
+    RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto set = reporter.medians.find("BM_SetText");
-    const auto paste = reporter.medians.find("BM_Paste");
+    const auto set = reporter.medians.find("BM_SetText/20");
+    const auto paste = reporter.medians.find("BM_Paste/20");
     if (set != reporter.medians.end() && paste != reporter.medians.end())
         std::printf("20 MB paste: %.0f ms, setText of the same text %.0f ms; ratio %.2f (goal <= 2)\n",
-                    paste->second, set->second, paste->second / set->second);
+                    paste->second.real, set->second.real, paste->second.real / set->second.real);
     benchmark::Shutdown();
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "editor/RichEdit.h"
 #include "text/PrintRun.h"
 
+#include "RatioReporter.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QPrinter>
@@ -107,29 +109,6 @@ void BM_TextDocumentPrint(benchmark::State &state)
 
 BENCHMARK(BM_TextDocumentPrint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_PrintRun)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-
-struct Times
-{
-    double real = 0;
-    double cpu = 0;
-};
-
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, Times> medians;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const std::string name = run.run_name.function_name;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
-                medians[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 

@@ -3,6 +3,8 @@
 // paint. The time per tab should stay flat as the count grows.
 #include "platform/TabStrip.h"
 
+#include "RatioReporter.h"
+
 #include <QApplication>
 #include <QTextEdit>
 
@@ -57,30 +59,13 @@ BENCHMARK(BM_AddTabOneByOne)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark
 BENCHMARK(BM_AddTabsAtOnce)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
     ->Repetitions(3)->ReportAggregatesOnly(true);
 
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> medians;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !medians.count(name)))
-                medians[name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    MedianReporter reporter;
+    RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char *bench : {"BM_AddTabOneByOne", "BM_AddTabsAtOnce"}) {
         double first = 0;
@@ -88,7 +73,7 @@ int main(int argc, char **argv)
             const auto it = reporter.medians.find(std::string(bench) + "/" + std::to_string(n));
             if (it == reporter.medians.end())
                 continue;
-            const double perTab = it->second * 1000.0 / n; // ms to microseconds
+            const double perTab = it->second.real * 1000.0 / n; // ms to microseconds
             if (first == 0)
                 first = perTab;
             std::printf("%s %6d tabs: %.2f us per tab; %.2f times the time per tab of 1,000 (goal <= 2)\n",
