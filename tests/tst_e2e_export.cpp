@@ -11,16 +11,8 @@ namespace {
 
 constexpr int WaitMs = ProgramUnderTest::WaitMs;
 
-// The note file of one page "Memo" holding the text, laid out byte by byte.
-QByteArray oneMemoFile(const QByteArray &text)
-{
-    QByteArray file("\x06\x0bTKW-Pinnote\x02\x01\x01\x06\x04Memo", 22);
-    file += char(0x06);
-    file += char(text.size());
-    file += text;
-    file += char(0x00);
-    return file;
-}
+// The note file of one page "Memo" holding "alpha\r\nbeta", laid out byte by byte.
+const QByteArray OneMemoFile("\x06\x0bTKW-Pinnote\x02\x01\x01\x06\x04Memo\x06\x0b" "alpha\r\nbeta\0", 36);
 
 QByteArray readAll(const QString &path)
 {
@@ -55,7 +47,7 @@ void TestEndToEndExport::textThenRtfOntoTheOfferedName()
     QVERIFY(run.isValid());
     QFile notes(run.notesPath());
     QVERIFY(notes.open(QIODevice::WriteOnly));
-    QVERIFY(notes.write(oneMemoFile("alpha\r\nbeta")) > 0);
+    QVERIFY(notes.write(OneMemoFile) == OneMemoFile.size());
     notes.close();
 
     QVERIFY(run.start());
@@ -66,7 +58,6 @@ void TestEndToEndExport::textThenRtfOntoTheOfferedName()
     // a key that came before its menu was up is tried again.
     QString dialog;
     const auto openExport = [&](const char *command) {
-        // Slow to show, the dialog may have come up after the last try gave up on it.
         dialog = m_x.findWindows(QStringLiteral("^Export file$")).value(0);
         if (!dialog.isEmpty())
             return true;
@@ -89,9 +80,8 @@ void TestEndToEndExport::textThenRtfOntoTheOfferedName()
     QTRY_VERIFY_WITH_TIMEOUT(openExport("r"), WaitMs);
     m_x.xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     QTRY_VERIFY_WITH_TIMEOUT(readAll(exported).startsWith("{\\rtf1"), WaitMs);
-    const QByteArray rtf = readAll(exported);
-    QVERIFY(rtf.contains("alpha\\par"));
-    QVERIFY(rtf.contains("beta"));
+    QVERIFY(readAll(exported).contains("alpha\\par"));
+    QVERIFY(readAll(exported).contains("beta"));
 }
 
 QTEST_MAIN(TestEndToEndExport)
