@@ -3,16 +3,14 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
 namespace {
 
-constexpr const char *Programs[][2] = {{"cupsd", "cups"},           {"lpadmin", "cups-client"},
-                                       {"lpstat", "cups-client"},   {"pdftotext", "poppler-utils"},
-                                       {"pdfinfo", "poppler-utils"}, {"pdffonts", "poppler-utils"}};
+constexpr const char *Programs[][2] = {{"cupsd", "cups"},           {"lpadmin", "cups-client"}, {"lpstat", "cups-client"},
+                                       {"pdftotext", "poppler-utils"}, {"pdfinfo", "poppler-utils"}};
 
 QString findProgram(const QString &name)
 {
@@ -34,12 +32,11 @@ bool writeFile(const QString &path, const QString &text, bool executable = false
     return !executable || file.setPermissions(ReadableByAll);
 }
 
-// Keeps each job's document as job-N and its copy count as job-N.copies.
+// Keeps each job's document as job-N, written whole before it gets that name.
 const char CaptureBackend[] = R"(#!/bin/sh
 [ $# -eq 0 ] && { echo 'direct capture "Unknown" "Job capture"'; exit 0; }
 out=${DEVICE_URI#capture:}
 if [ -n "$6" ]; then cat "$6"; else cat; fi > "$out/tmp-$1" || exit 1
-echo "$4" > "$out/job-$1.copies"
 mv "$out/tmp-$1" "$out/job-$1"
 )";
 
@@ -47,22 +44,17 @@ mv "$out/tmp-$1" "$out/job-$1"
 
 PrivateCups::~PrivateCups()
 {
-    stop();
+    m_daemon.terminate();
+    if (m_daemon.state() != QProcess::NotRunning && !m_daemon.waitForFinished(WaitMs))
+        m_daemon.kill(), m_daemon.waitForFinished(WaitMs);
 }
 
-QString PrivateCups::missingProgram()
+QString PrivateCups::start()
 {
     for (const auto &need : Programs) {
         if (findProgram(QString::fromLatin1(need[0])).isEmpty())
             return QStringLiteral("%1 is not installed (Debian package %2)").arg(need[0], need[1]);
     }
-    return {};
-}
-
-QString PrivateCups::start()
-{
-    if (const QString missing = missingProgram(); !missing.isEmpty())
-        return missing;
     for (const char *sub : {"root", "spool", "log", "bin/backend"})
         QDir(m_dir.path()).mkpath(QString::fromLatin1(sub));
     for (const char *sub : {"", "bin", "bin/backend"})
@@ -99,16 +91,6 @@ QString PrivateCups::start()
     return QStringLiteral("cupsd did not come up: ") + QString::fromLocal8Bit(log.readAll());
 }
 
-void PrivateCups::stop()
-{
-    if (m_daemon.state() == QProcess::NotRunning)
-        return;
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(WaitMs))
-        m_daemon.kill();
-    m_daemon.waitForFinished(WaitMs);
-}
-
 void PrivateCups::exportServer() const
 {
     qputenv("CUPS_SERVER", path(QStringLiteral("cups.sock")).toLocal8Bit());
@@ -119,37 +101,26 @@ QString PrivateCups::addQueue(const QString &name, bool makeDefault)
     const QString folder = path(QStringLiteral("out-") + name);
     QDir().mkpath(folder);
     QFile::setPermissions(folder, WritableByAll);
-    QStringList steps[] = {{QStringLiteral("lpadmin"), QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
-                            QStringLiteral("capture:") + folder, QStringLiteral("-m"), QStringLiteral("raw")},
-                           {QStringLiteral("lpadmin"), QStringLiteral("-d"), name}};
-    for (QStringList &step : steps) {
-        if (step.at(1) == QLatin1String("-d") && !makeDefault)
-            break;
+    QList<QStringList> steps = {{QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                                 QStringLiteral("capture:") + folder, QStringLiteral("-m"), QStringLiteral("raw")}};
+    if (makeDefault)
+        steps.append({QStringLiteral("-d"), name});
+    for (const QStringList &step : steps) {
         int status = -1;
-        const QString out = run(step.takeFirst(), step, &status);
+        const QString out = run(QStringLiteral("lpadmin"), step, &status);
         if (status != 0)
             return QStringLiteral("lpadmin %1 failed: %2").arg(step.join(u' '), out);
     }
     return {};
 }
 
-QString PrivateCups::removeQueue(const QString &name)
-{
-    int status = -1;
-    const QString out = run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name}, &status);
-    return status == 0 ? QString() : out;
-}
-
 QStringList PrivateCups::jobs(const QString &queue) const
 {
     const QDir folder(path(QStringLiteral("out-") + queue));
     QStringList found;
-    for (const QString &name : folder.entryList({QStringLiteral("job-*")}, QDir::Files)) {
-        if (!name.endsWith(QLatin1String(".copies")))
-            found.append(folder.filePath(name));
-    }
-    // job-9 before job-10
-    std::sort(found.begin(), found.end(), [](const QString &a, const QString &b) {
+    for (const QString &name : folder.entryList({QStringLiteral("job-*")}, QDir::Files))
+        found.append(folder.filePath(name));
+    std::sort(found.begin(), found.end(), [](const QString &a, const QString &b) { // job-9 before job-10
         return a.size() != b.size() ? a.size() < b.size() : a < b;
     });
     return found;
@@ -160,18 +131,6 @@ QString PrivateCups::waitForJob(const QString &queue, qsizetype before) const
     QStringList found;
     const bool arrived = QTest::qWaitFor([&] { return (found = jobs(queue)).size() > before; }, WaitMs);
     return arrived ? found.value(before) : QString();
-}
-
-QString PrivateCups::copiesOf(const QString &job)
-{
-    QFile file(job + QStringLiteral(".copies"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed()) : QString();
-}
-
-int PrivateCups::acceptedJobs(const QString &queue) const
-{
-    const QString out = run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), queue});
-    return int(out.count(QLatin1Char('\n')));
 }
 
 QString PrivateCups::run(const QString &program, const QStringList &arguments, int *exitCode)
@@ -193,19 +152,11 @@ QString numberedLines(int count)
     return lines.join(QStringLiteral("\r\n"));
 }
 
-QList<int> lineNumbers(const QString &text)
+QStringList printedLines(const QString &text)
 {
-    static const QRegularExpression line(QStringLiteral("Line (\\d{3})"));
-    QList<int> numbers;
+    static const QRegularExpression line(QStringLiteral("Line \\d{3}"));
+    QStringList found;
     for (auto it = line.globalMatch(text); it.hasNext();)
-        numbers.append(it.next().captured(1).toInt());
-    return numbers;
-}
-
-QList<int> oneTo(int count)
-{
-    QList<int> numbers;
-    for (int i = 1; i <= count; ++i)
-        numbers.append(i);
-    return numbers;
+        found.append(it.next().captured());
+    return found;
 }

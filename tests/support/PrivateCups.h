@@ -16,22 +16,15 @@ public:
 
     ~PrivateCups(); // stops the scheduler
 
-    // The first program needed that is missing, with its Debian package; empty if none.
-    static QString missingProgram();
-    // Each returns an error text, empty on success.
+    // Each returns an error text, empty on success; start() names a missing program and its package.
     QString start();
     QString addQueue(const QString &name, bool makeDefault);
-    QString removeQueue(const QString &name);
-    void stop();
     void exportServer() const;
 
     // Documents received on the queue, oldest first; waitForJob gives the one after the
-    // first `before`, or empty when none arrives in time. A job's copy count is beside it.
+    // first `before`, or empty when none arrives in time.
     QStringList jobs(const QString &queue) const;
     QString waitForJob(const QString &queue, qsizetype before) const;
-    static QString copiesOf(const QString &job);
-    // Jobs the scheduler has taken for the queue, finished or not.
-    int acceptedJobs(const QString &queue) const;
 
     // Runs a program (a CUPS client, pdftotext, pdfinfo) and returns its output.
     static QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
@@ -43,7 +36,6 @@ private:
     QProcess m_daemon;
 };
 
-// Pages of numbered lines, "Line 001" on, and the numbers found again in printed text.
+// A page of numbered lines, "Line 001" on, and the numbered lines found in printed text.
 QString numberedLines(int count);
-QList<int> lineNumbers(const QString &text);
-QList<int> oneTo(int count);
+QStringList printedLines(const QString &text);
