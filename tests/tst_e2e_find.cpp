@@ -7,26 +7,22 @@
 
 #include <QTest>
 
-#include <memory>
-
 class TestEndToEndFind : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        if (const QString error = m_x.start(); !error.isEmpty())
+            QFAIL(qPrintable(error));
+    }
     void findThenFindAgainUntilNotFound();
 
 private:
+    void type(const QString &text) { m_x.xdotool({u"type"_qs, text}); }
     XSession m_x;
 };
-
-void TestEndToEndFind::initTestCase()
-{
-    const QString error = m_x.start();
-    if (!error.isEmpty())
-        QFAIL(qPrintable(error));
-}
 
 void TestEndToEndFind::findThenFindAgainUntilNotFound()
 {
@@ -34,40 +30,37 @@ void TestEndToEndFind::findThenFindAgainUntilNotFound()
     QVERIFY(run.isValid());
     NoteFile(run.notesPath()).save({{u"Memo"_qs, u"The quick brown fox.\r\nAnother fox here.\r\nFox three."_qs}});
     QVERIFY(run.start());
-    const QString window = run.waitForWindow(QStringLiteral("^Pinnote$"));
+    const QString window = run.waitForWindow(u"^Pinnote$"_qs);
     QVERIFY2(!window.isEmpty(), run.describeMissingWindow("the main window"));
 
-    // The tab strip has the focus first; Tab moves it to the editor, caret at the start.
-    run.key(window, QStringLiteral("Tab"));
-    run.key(window, QStringLiteral("ctrl+f"));
-    const QString dialog = run.waitForWindow(QStringLiteral("^Find Text$"));
-    QVERIFY2(!dialog.isEmpty(), run.describeMissingWindow("the Find Text dialog"));
-    m_x.xdotool({QStringLiteral("type"), QStringLiteral("fox")});
-    m_x.xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    QVERIFY(run.waitForNoWindow(QStringLiteral("^Find Text$")));
+    // Tab moves the focus from the tab strip to the editor, caret at the start.
+    run.key(window, u"Tab"_qs);
+    run.key(window, u"ctrl+f"_qs);
+    QVERIFY2(!run.waitForWindow(u"^Find Text$"_qs).isEmpty(), run.describeMissingWindow("the Find Text dialog"));
+    type(u"fox"_qs);
+    m_x.xdotool({u"key"_qs, u"Return"_qs});
+    QVERIFY(run.waitForNoWindow(u"^Find Text$"_qs));
 
-    // Find again moves on to the second line's match; typing replaces it.
-    const QStringList before = m_x.findWindows(QStringLiteral("^Pinnote$"));
-    run.key(window, QStringLiteral("F3"));
-    m_x.xdotool({QStringLiteral("type"), QStringLiteral("cat")});
-    // Then the third line's "Fox", then nothing more.
-    run.key(window, QStringLiteral("F3"));
-    run.key(window, QStringLiteral("F3"));
+    // F3 selects the second line's "fox", typed over; then the third line's "Fox", then "Not found".
+    const QStringList before = m_x.findWindows(u"^Pinnote$"_qs);
+    run.key(window, u"F3"_qs);
+    type(u"cat"_qs);
+    run.key(window, u"F3"_qs);
+    run.key(window, u"F3"_qs);
     QStringList message;
-    QTRY_VERIFY_WITH_TIMEOUT((message = m_x.findWindows(QStringLiteral("^Pinnote$")), message.size() > before.size()),
+    QTRY_VERIFY_WITH_TIMEOUT((message = m_x.findWindows(u"^Pinnote$"_qs), message.size() > before.size()),
                              ProgramUnderTest::WaitMs);
     for (const QString &id : before)
         message.removeAll(id);
     QCOMPARE(message.size(), 1);
-    if (const QString shot = ProgramUnderTest::screenshotPath(QStringLiteral("find-not-found.png")); !shot.isEmpty())
+    if (const QString shot = ProgramUnderTest::screenshotPath(u"find-not-found.png"_qs); !shot.isEmpty())
         m_x.screenshot(shot);
-    m_x.xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    QTRY_VERIFY_WITH_TIMEOUT(!m_x.findWindows(QStringLiteral("^Pinnote$")).contains(message.first()),
-                             ProgramUnderTest::WaitMs);
+    m_x.xdotool({u"key"_qs, u"Return"_qs});
+    QTRY_VERIFY_WITH_TIMEOUT(!m_x.findWindows(u"^Pinnote$"_qs).contains(message.first()), ProgramUnderTest::WaitMs);
 
-    // The "Fox" of the third line is still selected after the message: typing replaces it.
-    m_x.xdotool({QStringLiteral("type"), QStringLiteral("Dog")});
-    run.key(window, QStringLiteral("ctrl+s"));
+    // The third line's "Fox" is still selected after the message.
+    type(u"Dog"_qs);
+    run.key(window, u"ctrl+s"_qs);
     const auto savedText = [&run] {
         try {
             const auto pages = NoteFile(run.notesPath()).load();
