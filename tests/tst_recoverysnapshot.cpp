@@ -1,5 +1,5 @@
-// The recovery snapshot is written during continuous changes, and is gone after a save
-// even while a write was under way.
+// The recovery snapshot's timing: written during continuous changes, never without one,
+// and gone after a save even while a write was under way.
 
 #include "storage/NoteFile.h"
 #include "storage/RecoverySnapshot.h"
@@ -25,14 +25,20 @@ private slots:
     void cleanup() { qunsetenv("XDG_STATE_HOME"); }
 
     void writtenDuringContinuousChanges();
+    void nothingWrittenWithoutAChange();
     void saveRemovesItEvenWhileBeingWritten();
 
 private:
     QTemporaryDir m_dir;
     NotePages m_pad{{QStringLiteral("Memo"), QStringLiteral("typed")}};
+    int m_taken = 0;
     RecoverySnapshot make()
     {
-        return RecoverySnapshot(m_dir.filePath(QStringLiteral("Pinnote.set")), [this] { return m_pad; });
+        m_taken = 0;
+        return RecoverySnapshot(m_dir.filePath(QStringLiteral("Pinnote.set")), [this] {
+            ++m_taken;
+            return m_pad;
+        });
     }
 };
 
@@ -48,6 +54,22 @@ void TestRecoverySnapshot::writtenDuringContinuousChanges()
     QVERIFY(written.wait());
     QVERIFY(typing.isActive());
     QVERIFY(QFile::exists(snapshot.path()));
+}
+
+void TestRecoverySnapshot::nothingWrittenWithoutAChange()
+{
+    RecoverySnapshot snapshot = make();
+    snapshot.writeNow();
+    QVERIFY(!snapshot.isWriting());
+    QCOMPARE(m_taken, 0);
+
+    QSignalSpy written(&snapshot, &RecoverySnapshot::written);
+    snapshot.changed();
+    snapshot.writeNow();
+    QVERIFY(written.wait());
+    snapshot.writeNow();
+    snapshot.flush();
+    QCOMPARE(m_taken, 1);
 }
 
 void TestRecoverySnapshot::saveRemovesItEvenWhileBeingWritten()
