@@ -773,13 +773,9 @@ void TestMainView::sizeIsCutToTheDesktop_data()
     QTest::addColumn<QRect>("applied");
 
     QTest::newRow("largest width") << QStringLiteral("10 20 2147483647 300") << QRect(10, 20, desktop.width(), 300);
-    QTest::newRow("largest height") << QStringLiteral("10 20 420 2147483647") << QRect(10, 20, 420, desktop.height());
-    QTest::newRow("both large") << QStringLiteral("0 0 99999 99999") << QRect(QPoint(0, 0), desktop);
-    QTest::newRow("desktop's size") << QStringLiteral("5 6 %1 %2").arg(desktop.width()).arg(desktop.height())
-                                    << QRect(QPoint(5, 6), desktop);
+    QTest::newRow("both large, off-screen") << QStringLiteral("9000 7000 99999 99999") << QRect(QPoint(9000, 7000), desktop);
     QTest::newRow("one pixel less") << QStringLiteral("5 6 %1 %2").arg(desktop.width() - 1).arg(desktop.height() - 1)
                                     << QRect(5, 6, desktop.width() - 1, desktop.height() - 1);
-    QTest::newRow("off-screen, cut") << QStringLiteral("9000 7000 1000000 350") << QRect(9000, 7000, desktop.width(), 350);
 }
 
 void TestMainView::sizeIsCutToTheDesktop()
