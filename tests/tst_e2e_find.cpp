@@ -20,7 +20,12 @@ private slots:
     void findThenFindAgainUntilNotFound();
 
 private:
-    void type(const QString &text) { m_x.xdotool({u"type"_qs, text}); }
+    // Into the given window: a window the manager has mapped is not always the focused one yet.
+    void type(const QString &window, const QString &text)
+    {
+        m_x.xdotool({u"windowactivate"_qs, u"--sync"_qs, window});
+        m_x.xdotool({u"type"_qs, text});
+    }
     XSession m_x;
 };
 
@@ -36,15 +41,16 @@ void TestEndToEndFind::findThenFindAgainUntilNotFound()
     // Tab moves the focus from the tab strip to the editor, caret at the start.
     run.key(window, u"Tab"_qs);
     run.key(window, u"ctrl+f"_qs);
-    QVERIFY2(!run.waitForWindow(u"^Find Text$"_qs).isEmpty(), run.describeMissingWindow("the Find Text dialog"));
-    type(u"fox"_qs);
-    m_x.xdotool({u"key"_qs, u"Return"_qs});
+    const QString dialog = run.waitForWindow(u"^Find Text$"_qs);
+    QVERIFY2(!dialog.isEmpty(), run.describeMissingWindow("the Find Text dialog"));
+    type(dialog, u"fox"_qs);
+    run.key(dialog, u"Return"_qs);
     QVERIFY(run.waitForNoWindow(u"^Find Text$"_qs));
 
     // F3 selects the second line's "fox", typed over; then the third line's "Fox", then "Not found".
     const QStringList before = m_x.findWindows(u"^Pinnote$"_qs);
     run.key(window, u"F3"_qs);
-    type(u"cat"_qs);
+    type(window, u"cat"_qs);
     run.key(window, u"F3"_qs);
     run.key(window, u"F3"_qs);
     QStringList message;
@@ -55,11 +61,11 @@ void TestEndToEndFind::findThenFindAgainUntilNotFound()
     QCOMPARE(message.size(), 1);
     if (const QString shot = ProgramUnderTest::screenshotPath(u"find-not-found.png"_qs); !shot.isEmpty())
         m_x.screenshot(shot);
-    m_x.xdotool({u"key"_qs, u"Return"_qs});
+    run.key(message.first(), u"Return"_qs);
     QTRY_VERIFY_WITH_TIMEOUT(!m_x.findWindows(u"^Pinnote$"_qs).contains(message.first()), ProgramUnderTest::WaitMs);
 
     // The third line's "Fox" is still selected after the message.
-    type(u"Dog"_qs);
+    type(window, u"Dog"_qs);
     run.key(window, u"ctrl+s"_qs);
     const auto savedText = [&run] {
         try {

@@ -23,17 +23,6 @@ namespace {
 
 using Span = std::pair<int, int>;
 
-// Runs action on the modal dialog as soon as the command has opened it.
-void whenModalOpens(std::function<void(QWidget *)> action)
-{
-    QTimer::singleShot(0, qApp, [action]() mutable {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            action(modal);
-        else
-            whenModalOpens(std::move(action));
-    });
-}
-
 } // namespace
 
 class TestMainFind : public QObject

@@ -72,17 +72,6 @@ QColor windowBackground()
     return QGuiApplication::palette().color(QPalette::Active, QPalette::Base);
 }
 
-// Runs action on the modal dialog as soon as the command has opened it.
-void whenModalOpens(std::function<void(QWidget *)> action)
-{
-    QTimer::singleShot(0, qApp, [action]() mutable {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            action(modal);
-        else
-            whenModalOpens(std::move(action));
-    });
-}
-
 } // namespace
 
 class TestMainView : public QObject

@@ -1,7 +1,9 @@
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 TestEnvironment::TestEnvironment()
     : m_previousDir(QDir::currentPath())
@@ -70,4 +72,14 @@ QStringList MessageBoxRecorder::texts() const
     for (const MessageBox::Request &request : m_requests)
         result.append(request.text);
     return result;
+}
+
+void whenModalOpens(std::function<void(QWidget *)> action)
+{
+    QTimer::singleShot(0, qApp, [action]() mutable {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            action(modal);
+        else
+            whenModalOpens(std::move(action));
+    });
 }

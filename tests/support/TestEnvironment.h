@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
+
+class QWidget;
 
 // Gives a test its own working directory and settings folder, restored afterwards.
 class TestEnvironment
@@ -57,3 +60,6 @@ private:
     QList<MessageBox::Request> m_requests;
     std::deque<MessageBox::Button> m_answers;
 };
+
+// Runs action on the modal dialog as soon as the command under test has opened it.
+void whenModalOpens(std::function<void(QWidget *)> action);
