@@ -50,7 +50,7 @@ void TestEndToEnd::exitThroughFileMenuWritesFirstStartFile()
 {
     QVERIFY(m_run->start());
     const QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!window.isEmpty(), "no window titled Pinnote appeared");
+    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
 
     const auto exitThroughMenu = [&] {
         // Alt+F opens the File menu; "x" then picks E&xit.
@@ -79,7 +79,7 @@ void TestEndToEnd::corruptNoteFileStopsStartupAndIsLeftAlone()
 
     QVERIFY(m_run->start());
     const QString box = m_run->waitForWindow(QStringLiteral("^Error$"));
-    QVERIFY2(!box.isEmpty(), "the start-up message did not appear");
+    QVERIFY2(!box.isEmpty(), m_run->describeMissingWindow("the start-up message did not appear").constData());
     QVERIFY(m_x.findWindows(QStringLiteral("^Pinnote$")).isEmpty());
     QCOMPARE(m_run->process().state(), QProcess::Running);
 

@@ -99,7 +99,7 @@ void TestEndToEndPrint::printsThePageOnShow()
     if (!selectKeys.isEmpty())
         keysOpen(QStringLiteral("ctrl+Home ") + selectKeys, MainTitle);
     const QString dialog = keysOpen(QStringLiteral("ctrl+p"), PrintTitle);
-    QVERIFY2(!dialog.isEmpty(), "the Print dialog did not open");
+    QVERIFY2(!dialog.isEmpty(), m_run->describeMissingWindow("the Print dialog did not open").constData());
     if (const QString shot = ProgramUnderTest::screenshotPath(QStringLiteral("print-dialog.png")); !shot.isEmpty())
         m_x.screenshot(shot);
     m_run->key(dialog, QStringLiteral("Return"));
@@ -135,11 +135,11 @@ void TestEndToEndPrint::cancelPrintsNothingAndSetupChoosesThePrinter()
 
     // Cancel in either dialog: nothing printed, the printer unchanged (b picks Beta).
     QString dialog = keysOpen(QStringLiteral("ctrl+p"), PrintTitle);
-    QVERIFY2(!dialog.isEmpty(), "the Print dialog did not open");
+    QVERIFY2(!dialog.isEmpty(), m_run->describeMissingWindow("the Print dialog did not open").constData());
     m_run->key(dialog, QStringLiteral("Escape"));
     QVERIFY(m_run->waitForNoWindow(PrintTitle));
     dialog = keysOpen(setupKeys, SetupTitle);
-    QVERIFY2(!dialog.isEmpty(), "the Print Setup dialog did not open");
+    QVERIFY2(!dialog.isEmpty(), m_run->describeMissingWindow("the Print Setup dialog did not open").constData());
     m_run->key(dialog, QStringLiteral("b"));
     m_run->key(dialog, QStringLiteral("Escape"));
     QVERIFY(m_run->waitForNoWindow(SetupTitle));
@@ -149,7 +149,7 @@ void TestEndToEndPrint::cancelPrintsNothingAndSetupChoosesThePrinter()
 
     // Beta on Letter paper, landscape, chosen in Printer Setup, takes the next print.
     dialog = keysOpen(setupKeys, SetupTitle);
-    QVERIFY2(!dialog.isEmpty(), "the Print Setup dialog did not open again");
+    QVERIFY2(!dialog.isEmpty(), m_run->describeMissingWindow("the Print Setup dialog did not open again").constData());
     // A mnemonic clicks its radio button only after a short animation; Space at once.
     for (const char *press : {"b", "alt+z", "l", "alt+a", "space", "Return"})
         m_run->key(dialog, QString::fromLatin1(press));

@@ -192,7 +192,7 @@ void TestEndToEndSession::readOnlyNoteFileIsReportedAndLeftAlone()
 
     m_run->key(window, QStringLiteral("ctrl+s"));
     QString box = m_run->waitForWindow(QStringLiteral("^Error$"));
-    QVERIFY2(!box.isEmpty(), "File > Save did not report the failure");
+    QVERIFY2(!box.isEmpty(), m_run->describeMissingWindow("File > Save did not report the failure").constData());
     m_x.grabWindow(box, ProgramUnderTest::screenshotPath(QStringLiteral("save-failed.png")));
     m_run->key(box, QStringLiteral("Return"));
     QVERIFY(m_run->waitForNoWindow(QStringLiteral("^Error$")));
@@ -200,7 +200,7 @@ void TestEndToEndSession::readOnlyNoteFileIsReportedAndLeftAlone()
     // The first close is refused: No keeps the window.
     m_run->key(window, QStringLiteral("alt+F4"));
     box = m_run->waitForWindow(QStringLiteral("^Error$"));
-    QVERIFY2(!box.isEmpty(), "the close did not ask whether to exit anyway");
+    QVERIFY2(!box.isEmpty(), m_run->describeMissingWindow("the close did not ask whether to exit anyway").constData());
     m_x.grabWindow(box, ProgramUnderTest::screenshotPath(QStringLiteral("exit-anyway.png")));
     m_run->key(box, QStringLiteral("alt+n"));
     QVERIFY(m_run->waitForNoWindow(QStringLiteral("^Error$")));
@@ -212,7 +212,7 @@ void TestEndToEndSession::readOnlyNoteFileIsReportedAndLeftAlone()
     // The second close asks again; Return takes the default button, Yes.
     m_run->key(window, QStringLiteral("alt+F4"));
     box = m_run->waitForWindow(QStringLiteral("^Error$"));
-    QVERIFY2(!box.isEmpty(), "the second close did not ask again");
+    QVERIFY2(!box.isEmpty(), m_run->describeMissingWindow("the second close did not ask again").constData());
     m_run->key(box, QStringLiteral("Return"));
     QVERIFY(m_run->waitForExit());
     QCOMPARE(m_run->process().exitStatus(), QProcess::NormalExit);

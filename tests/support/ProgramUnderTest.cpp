@@ -69,10 +69,17 @@ QByteArray ProgramUnderTest::describeMissingWindow(const char *what) const
 {
     QByteArray text(what);
     if (m_process.state() != QProcess::NotRunning)
-        return text + " (the program is running)";
-    if (m_process.exitStatus() == QProcess::CrashExit)
-        return text + " (the program crashed)";
-    return text + " (the program exited with " + QByteArray::number(m_process.exitCode()) + ')';
+        text += " (the program is running)";
+    else if (m_process.exitStatus() == QProcess::CrashExit)
+        text += " (the program crashed)";
+    else
+        text += " (the program exited with " + QByteArray::number(m_process.exitCode()) + ')';
+    // What did show says whether the program was slow, showed something else, or
+    // the display itself went away.
+    const QStringList names = m_session.windowNames();
+    if (names.isEmpty())
+        return text + "; the display reports no named window";
+    return text + "; named windows on the display: " + names.join(QStringLiteral(" | ")).toUtf8();
 }
 
 QString ProgramUnderTest::screenshotPath(const QString &name)

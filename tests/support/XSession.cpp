@@ -146,6 +146,20 @@ QStringList XSession::findWindows(const QString &titlePattern) const
     return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+QStringList XSession::windowNames() const
+{
+    // Lines of "xwininfo -tree" read: 0x400007 "Pinnote": ("pinnote" "pinnote")  ...
+    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    static const QRegularExpression named(QStringLiteral("0x[0-9a-f]+ \"([^\"]*)\""));
+    QStringList names;
+    for (auto it = named.globalMatch(out); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        if (!names.contains(name))
+            names.append(name);
+    }
+    return names;
+}
+
 void XSession::screenshot(const QString &path) const
 {
     QProcess process;

@@ -27,6 +27,8 @@ public:
     QString xdotool(const QStringList &arguments, int *exitCode = nullptr) const;
     // Window ids whose title matches the regular expression, visible ones only.
     QStringList findWindows(const QString &titlePattern) const;
+    // Every named window on the display, mapped or not, for failure messages.
+    QStringList windowNames() const;
     void screenshot(const QString &path) const;
 
     // Runs an X client (xwininfo, xprop, import, ...) on this display and returns its
