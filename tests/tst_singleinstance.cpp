@@ -3,6 +3,7 @@
 
 #include "app/SingleInstance.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
@@ -24,6 +25,7 @@ private slots:
     void laterCopyOfTheSameFile_data();
     void laterCopyOfTheSameFile();
     void leftoversOfACrashedCopyDoNotBlock();
+    void deepRuntimeFolderStillAnswers();
 };
 
 void TestSingleInstance::laterCopyOfTheSameFile_data()
@@ -65,6 +67,23 @@ void TestSingleInstance::leftoversOfACrashedCopyDoNotBlock()
     std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
     QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
     ::close(fd);
+
+    QCOMPARE(copy.claim(), Claim::First);
+    QLocalSocket probe;
+    probe.connectToServer(copy.serverPath());
+    QVERIFY(probe.waitForConnected(5000));
+}
+
+// A runtime folder whose socket path would overflow sockaddr_un.
+void TestSingleInstance::deepRuntimeFolderStillAnswers()
+{
+    QTemporaryDir dir;
+    const QString deep = dir.filePath(QString(120, QLatin1Char('r')));
+    QVERIFY(QDir().mkpath(deep));
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+    SingleInstance copy(dir.filePath(QStringLiteral("Pinnote.set")));
+    qputenv("XDG_RUNTIME_DIR", saved);
 
     QCOMPARE(copy.claim(), Claim::First);
     QLocalSocket probe;

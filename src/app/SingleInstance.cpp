@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -37,7 +38,12 @@ SingleInstance::SingleInstance(const QString &noteFilePath, QObject *parent)
                                                     QCryptographicHash::Sha256)
                                .toHex()
                                .left(32);
-    m_base = runtimeDirectory() + QStringLiteral("/pinnote-%1-%2").arg(::getuid()).arg(QString::fromLatin1(key));
+    const QString name = QStringLiteral("/pinnote-%1-%2").arg(::getuid()).arg(QString::fromLatin1(key));
+    m_base = runtimeDirectory() + name;
+    // A socket path must fit in sockaddr_un; a runtime folder too deep for that would
+    // leave later copies nothing to ask, so /tmp stands in, as when there is none.
+    if (QFile::encodeName(serverPath()).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
+        m_base = QStringLiteral("/tmp") + name;
 }
 
 SingleInstance::~SingleInstance()
