@@ -314,7 +314,13 @@ void TabStrip::paintEvent(QPaintEvent *)
 
     QStyleOptionTabWidgetFrame frame;
     initFrameOption(&frame);
+    // The page covers most of the frame; filling it under the page made up a good
+    // part of the window's first paint, and of every repaint of a large strip.
+    painter.save();
+    if (m_page && m_page->isVisible())
+        painter.setClipRegion(QRegion(rect()) - m_page->geometry());
     painter.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
+    painter.restore();
     if (m_visibleRows == 0)
         return;
 
