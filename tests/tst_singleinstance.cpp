@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -80,10 +81,11 @@ void TestSingleInstance::deepRuntimeFolderStillAnswers()
     QTemporaryDir dir;
     const QString deep = dir.filePath(QString(120, QLatin1Char('r')));
     QVERIFY(QDir().mkpath(deep));
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const std::optional<QByteArray> saved = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")
+        ? std::optional(qgetenv("XDG_RUNTIME_DIR")) : std::nullopt;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
     SingleInstance copy(dir.filePath(QStringLiteral("Pinnote.set")));
-    qputenv("XDG_RUNTIME_DIR", saved);
+    saved ? qputenv("XDG_RUNTIME_DIR", *saved) : qunsetenv("XDG_RUNTIME_DIR");
 
     QCOMPARE(copy.claim(), Claim::First);
     QLocalSocket probe;
