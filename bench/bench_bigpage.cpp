@@ -6,6 +6,8 @@
 #include "app/Startup.h"
 #include "storage/NoteFile.h"
 
+#include "FirstPaint.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,21 +29,6 @@
 namespace {
 
 constexpr qsizetype PageBytes = 200LL * 1024 * 1024;
-
-// Notices the first paint of anything.
-class FirstPaint : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
 
 void waitForPaint(QWidget *window)
 {

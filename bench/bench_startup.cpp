@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "storage/NoteFile.h"
 
+#include "FirstPaint.h"
 #include "RatioReporter.h"
 
 #include <QApplication>
@@ -23,21 +24,6 @@
 #include <string>
 
 namespace {
-
-// Notices the first paint of anything in a window.
-class FirstPaint : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
 
 template<typename MakeWindow>
 void showUntilPainted(MakeWindow makeWindow)
