@@ -26,6 +26,15 @@ private:
         m_x.xdotool({u"windowactivate"_qs, u"--sync"_qs, window});
         m_x.xdotool({u"type"_qs, text});
     }
+    // Frame and all, give or take the few pixels by which the manager's frames differ.
+    void verifyCentred(const QString &window)
+    {
+        QRect outer;
+        QTRY_VERIFY_WITH_TIMEOUT(!(outer = m_x.outerGeometry(window)).isNull(), ProgramUnderTest::WaitMs);
+        const QPoint offset = outer.center() - QRect(QPoint(), XSession::ScreenSize).center();
+        QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
+                 qPrintable(u"%1 pixels off centre across, %2 down"_qs.arg(offset.x()).arg(offset.y())));
+    }
     XSession m_x;
 };
 
@@ -43,6 +52,7 @@ void TestEndToEndFind::findThenFindAgainUntilNotFound()
     run.key(window, u"ctrl+f"_qs);
     const QString dialog = run.waitForWindow(u"^Find Text$"_qs);
     QVERIFY2(!dialog.isEmpty(), run.describeMissingWindow("the Find Text dialog"));
+    verifyCentred(dialog);
     type(dialog, u"fox"_qs);
     run.key(dialog, u"Return"_qs);
     QVERIFY(run.waitForNoWindow(u"^Find Text$"_qs));
@@ -59,6 +69,7 @@ void TestEndToEndFind::findThenFindAgainUntilNotFound()
     for (const QString &id : before)
         message.removeAll(id);
     QCOMPARE(message.size(), 1);
+    verifyCentred(message.first());
     if (const QString shot = ProgramUnderTest::screenshotPath(u"find-not-found.png"_qs); !shot.isEmpty())
         m_x.screenshot(shot);
     run.key(message.first(), u"Return"_qs);

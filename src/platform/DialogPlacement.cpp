@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -21,6 +22,19 @@ QRect screenArea(const QWidget *dialog)
     return screen ? screen->availableGeometry() : QRect();
 }
 
+// Until the window manager has framed a dialog, its frame is unknown, and a dialog
+// placed without it sits half a title bar low. The main window's frame is the best
+// guess: the manager decorates both alike.
+QMargins expectedFrame(const QWidget *dialog)
+{
+    if (dialog->frameGeometry() != dialog->geometry() || !dialog->parentWidget())
+        return {};
+    const QWidget *window = dialog->parentWidget()->window();
+    if (!window->isVisible() || !window->windowHandle())
+        return {};
+    return window->windowHandle()->frameMargins();
+}
+
 void placeNow(QWidget *dialog, Placement placement, bool sizeFinal)
 {
     // Before its first showing a window takes its size hint; adjustSize() here would
@@ -28,9 +42,15 @@ void placeNow(QWidget *dialog, Placement placement, bool sizeFinal)
     const QSize size = sizeFinal || dialog->testAttribute(Qt::WA_Resized)
         ? dialog->frameGeometry().size()
         : dialog->sizeHint().expandedTo(dialog->minimumSize());
+    const QMargins frame = expectedFrame(dialog);
+    const QSize framed = size.grownBy(frame);
     const QRect area = screenArea(dialog);
-    dialog->move(placement == Placement::System ? systemDialogPosition(area, size)
-                                                : centredPosition(area, size));
+    QPoint position = placement == Placement::System ? systemDialogPosition(area, framed)
+                                                     : centredPosition(area, framed);
+    // Once its native window exists, moving an unframed dialog places its client area.
+    if (dialog->testAttribute(Qt::WA_WState_Created))
+        position += QPoint(frame.left(), frame.top());
+    dialog->move(position);
 }
 
 // Places the dialog when it is about to be shown, after it has its final size.

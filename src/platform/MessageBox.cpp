@@ -95,13 +95,7 @@ public:
         captionFont.setBold(true);
         const QFontMetrics caption(captionFont);
         layout->addStrut(caption.horizontalAdvance(request.caption) + CaptionAllowance * caption.height());
-    }
-
-protected:
-    void showEvent(QShowEvent *event) override
-    {
-        QDialog::showEvent(event);
-        move(centredPosition(screenOf(parentWidget()), frameGeometry().size()));
+        centreOnScreen(this);
     }
 };
 

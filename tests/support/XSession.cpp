@@ -47,7 +47,7 @@ QString XSession::start()
         m_server.setProgram(xvfb);
         m_server.setArguments({QLatin1Char(':') + QString::number(candidate), QStringLiteral("-displayfd"),
                                QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                               QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                               QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         m_server.setProcessChannelMode(QProcess::SeparateChannels);
         m_server.setStandardErrorFile(QProcess::nullDevice());
         m_server.start();

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,8 @@
 class XSession
 {
 public:
+    static constexpr QSize ScreenSize{1024, 768};
+
     XSession();
     ~XSession();
 
