@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,5 +34,23 @@ public:
                 medians[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
         }
         ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Null when the benchmark did not run, for example when a filter left it out.
+    const BenchTimes *median(const std::string &name) const
+    {
+        const auto it = medians.find(name);
+        return it == medians.end() ? nullptr : &it->second;
+    }
+
+    // "what: ours ms (cpu) against base ms (cpu); ratio wall, cpu (goal <= goal)", when both ran.
+    void printRatio(const char *what, const std::string &ours, const std::string &base, const char *goal) const
+    {
+        const BenchTimes *o = median(ours);
+        const BenchTimes *b = median(base);
+        if (!o || !b)
+            return;
+        std::printf("%s: %.1f ms (cpu %.1f) against %.1f ms (cpu %.1f); ratio %.3f wall, %.3f cpu (goal <= %s)\n",
+                    what, o->real, o->cpu, b->real, b->cpu, o->real / b->real, o->cpu / b->cpu, goal);
     }
 };

@@ -189,18 +189,8 @@ int main(int argc, char **argv)
     printPeakMemory();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto ratio = [&reporter](const char *what, const char *ours, const char *base, const char *goal) {
-        const auto o = reporter.medians.find(ours);
-        const auto b = reporter.medians.find(base);
-        if (o == reporter.medians.end() || b == reporter.medians.end())
-            return;
-        std::printf("%s: %.1f ms (cpu %.1f) against %.1f ms (cpu %.1f); ratio %.3f wall, %.3f cpu "
-                    "(goal <= %s)\n",
-                    what, o->second.real, o->second.cpu, b->second.real, b->second.cpu,
-                    o->second.real / b->second.real, o->second.cpu / b->second.cpu, goal);
-    };
-    ratio("text export vs toPlainText + QFile", "BM_ExportText", "BM_PlainTextThroughQFile", "1.3");
-    ratio("RTF export vs toHtml", "BM_ExportRtf", "BM_ToHtml", "1.0");
+    reporter.printRatio("text export vs toPlainText + QFile", "BM_ExportText", "BM_PlainTextThroughQFile", "1.3");
+    reporter.printRatio("RTF export vs toHtml", "BM_ExportRtf", "BM_ToHtml", "1.0");
     benchmark::Shutdown();
     return 0;
 }

@@ -164,21 +164,19 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto &m = reporter.medians;
-    const auto report = [&m](const char *what, const char *ours, const char *theirs) {
-        if (!m.count(ours) || !m.count(theirs))
-            return;
-        std::printf("find again, %s, 10 MB page: %.2f ms, QTextDocument::find %.2f ms; "
-                    "%.1fx faster (goal >= 6x)\n",
-                    what, m.at(ours).real, m.at(theirs).real, m.at(theirs).real / m.at(ours).real);
+    const auto report = [&reporter](const char *what, const char *ours, const char *theirs) {
+        const BenchTimes *o = reporter.median(ours);
+        const BenchTimes *t = reporter.median(theirs);
+        if (o && t)
+            std::printf("find again, %s, 10 MB page: %.2f ms, QTextDocument::find %.2f ms; "
+                        "%.1fx faster (goal >= 6x)\n", what, o->real, t->real, t->real / o->real);
     };
     report("miss", "BM_FindAgainMiss", "BM_DocumentFindMiss");
     report("match near the end", "BM_FindAgainNearEnd", "BM_DocumentFindNearEnd");
-    if (m.count("BM_FindAgainMiss"))
-        std::printf("find again, miss: %.2f ms (goal <= 20 ms)\n", m.at("BM_FindAgainMiss").real);
-    if (m.count("BM_FindAgainMissAfterEdit"))
-        std::printf("find again, miss, first search after an edit: %.2f ms\n",
-                    m.at("BM_FindAgainMissAfterEdit").real);
+    if (const BenchTimes *miss = reporter.median("BM_FindAgainMiss"))
+        std::printf("find again, miss: %.2f ms (goal <= 20 ms)\n", miss->real);
+    if (const BenchTimes *afterEdit = reporter.median("BM_FindAgainMissAfterEdit"))
+        std::printf("find again, miss, first search after an edit: %.2f ms\n", afterEdit->real);
     fixture().form.reset();
     MessageBox::setHandler({});
     benchmark::Shutdown();

@@ -98,18 +98,10 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char *size : {"1", "10"}) {
-        const std::string suffix = std::string("/") + size;
-        const auto bare = reporter.medians.find("BM_SwitchBareTextEdit" + suffix);
-        const auto rich = reporter.medians.find("BM_SwitchRichEdit" + suffix);
-        if (bare == reporter.medians.end() || rich == reporter.medians.end())
-            continue;
-        const BenchTimes &b = bare->second;
-        const BenchTimes &r = rich->second;
-        std::printf("page switch %2s MB: RichEdit %.1f ms (cpu %.1f), bare QTextEdit %.1f ms "
-                    "(cpu %.1f); ratio %.3f wall, %.3f cpu (goal <= 1.15)\n",
-                    size, r.real, r.cpu, b.real, b.cpu, r.real / b.real, r.cpu / b.cpu);
-    }
+    reporter.printRatio("page switch 1 MB, RichEdit vs bare QTextEdit", "BM_SwitchRichEdit/1",
+                        "BM_SwitchBareTextEdit/1", "1.15");
+    reporter.printRatio("page switch 10 MB, RichEdit vs bare QTextEdit", "BM_SwitchRichEdit/10",
+                        "BM_SwitchBareTextEdit/10", "1.15");
     benchmark::Shutdown();
     return 0;
 }

@@ -89,11 +89,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto set = reporter.medians.find("BM_SetText/20");
-    const auto paste = reporter.medians.find("BM_Paste/20");
-    if (set != reporter.medians.end() && paste != reporter.medians.end())
-        std::printf("20 MB paste: %.0f ms, setText of the same text %.0f ms; ratio %.2f (goal <= 2)\n",
-                    paste->second.real, set->second.real, paste->second.real / set->second.real);
+    reporter.printRatio("20 MB paste vs setText of the same text", "BM_Paste/20", "BM_SetText/20", "2");
     benchmark::Shutdown();
     return 0;
 }

@@ -118,14 +118,9 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto base = reporter.medians.find("BM_TextDocumentPrint");
-    const auto run = reporter.medians.find("BM_PrintRun");
-    if (base != reporter.medians.end() && run != reporter.medians.end()) {
-        std::printf("print to PDF, about %d sheets: print run %.1f ms (cpu %.1f), QTextDocument::print %.1f ms "
-                    "(cpu %.1f); ratio %.3f wall, %.3f cpu (goal <= 1.5)\n",
-                    TargetSheets, run->second.real, run->second.cpu, base->second.real, base->second.cpu,
-                    run->second.real / base->second.real, run->second.cpu / base->second.cpu);
-    }
+    const std::string what = "print to PDF, about " + std::to_string(TargetSheets)
+        + " sheets, print run vs QTextDocument::print";
+    reporter.printRatio(what.c_str(), "BM_PrintRun", "BM_TextDocumentPrint", "1.5");
     benchmark::Shutdown();
     return 0;
 }

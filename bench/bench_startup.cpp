@@ -108,15 +108,10 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto bare = reporter.medians.find("BM_BareMainWindow");
-    const auto form = reporter.medians.find("BM_MainForm");
-    if (bare != reporter.medians.end() && form != reporter.medians.end())
-        std::printf("start-up to first paint: TMainForm %.2f ms, bare QMainWindow %.2f ms; ratio %.3f (goal <= 1.2)\n",
-                    form->second.real, bare->second.real, form->second.real / bare->second.real);
-    const auto pad = reporter.medians.find("BM_MainForm100kPages");
-    if (bare != reporter.medians.end() && pad != reporter.medians.end())
-        std::printf("start-up to first paint with 100,000 pages: %.0f ms (goal <= 2000); %.1f times the bare "
-                    "QMainWindow\n", pad->second.real, pad->second.real / bare->second.real);
+    reporter.printRatio("start-up to first paint, TMainForm vs bare QMainWindow", "BM_MainForm",
+                        "BM_BareMainWindow", "1.2");
+    if (const BenchTimes *pad = reporter.median("BM_MainForm100kPages"))
+        std::printf("start-up to first paint with 100,000 pages: %.0f ms (goal <= 2000)\n", pad->real);
     benchmark::Shutdown();
     return 0;
 }

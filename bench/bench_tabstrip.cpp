@@ -70,10 +70,10 @@ int main(int argc, char **argv)
     for (const char *bench : {"BM_AddTabOneByOne", "BM_AddTabsAtOnce"}) {
         double first = 0;
         for (const int n : {1000, 10000, 100000}) {
-            const auto it = reporter.medians.find(std::string(bench) + "/" + std::to_string(n));
-            if (it == reporter.medians.end())
+            const BenchTimes *times = reporter.median(std::string(bench) + "/" + std::to_string(n));
+            if (!times)
                 continue;
-            const double perTab = it->second.real * 1000.0 / n; // ms to microseconds
+            const double perTab = times->real * 1000.0 / n; // ms to microseconds
             if (first == 0)
                 first = perTab;
             std::printf("%s %6d tabs: %.2f us per tab; %.2f times the time per tab of 1,000 (goal <= 2)\n",
