@@ -58,13 +58,8 @@ bool TestMainAccess::startForm(const NotePages &pages)
 {
     if (!pages.isEmpty())
         NoteFile(m_env->notesPath()).save(pages);
-    m_form = std::make_unique<TMainForm>();
-    if (!m_form->notesLoaded())
-        return false;
-    m_form->createDialogs();
-    m_form->resize(400, 280);
-    m_form->show();
-    return QTest::qWaitForWindowExposed(m_form.get());
+    m_form = startMainForm(QSize(400, 280));
+    return m_form != nullptr;
 }
 
 void TestMainAccess::menuItemsNamedByCaptionWithKeyBinding_data()

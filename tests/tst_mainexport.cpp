@@ -104,11 +104,8 @@ void TestMainExport::init()
     m_boxes = std::make_unique<MessageBoxRecorder>();
     // Editor font: DejaVu Serif, 14 pt, red (0x0000FF as the settings hold colours).
     QVERIFY(m_env->writeSettings("[Font]\nName=DejaVu Serif\nSize=14\nColor=255\n"));
-    m_form = std::make_unique<TMainForm>();
-    QVERIFY(m_form->notesLoaded());
-    m_form->createDialogs();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form = startMainForm();
+    QVERIFY(m_form);
 }
 
 void TestMainExport::textBytesAreTheWholeText_data()

@@ -62,11 +62,9 @@ private:
 // Starts the window with text on its page (kept as saved when text is null), the editor focused.
 bool TestMainFind::startForm(const QString &text)
 {
-    m_form = std::make_unique<TMainForm>();
-    if (!m_form->notesLoaded())
+    m_form = startMainForm();
+    if (!m_form)
         return false;
-    m_form->createDialogs();
-    m_form->show();
     m_form->activateWindow();
     if (!text.isNull())
         m_form->Memo->setText(text);

@@ -80,11 +80,8 @@ void TestMainForm::init()
     QVERIFY(m_env->isValid());
     m_boxes = std::make_unique<MessageBoxRecorder>();
     QGuiApplication::clipboard()->clear();
-    m_form = std::make_unique<TMainForm>();
-    QVERIFY(m_form->notesLoaded());
-    m_form->createDialogs();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form = startMainForm();
+    QVERIFY(m_form);
 }
 
 void TestMainForm::cleanup()

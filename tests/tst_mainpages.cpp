@@ -236,12 +236,8 @@ void TestMainPages::cleanup()
 
 bool TestMainPages::startForm()
 {
-    m_form = std::make_unique<TMainForm>();
-    if (!m_form->notesLoaded())
-        return false;
-    m_form->createDialogs();
-    m_form->show();
-    return QTest::qWaitForWindowExposed(m_form.get());
+    m_form = startMainForm();
+    return m_form != nullptr;
 }
 
 void TestMainPages::typeLines(const QStringList &lines)

@@ -64,12 +64,8 @@ private:
 
 bool TestMainRecovery::startForm()
 {
-    m_form = std::make_unique<TMainForm>();
-    if (!m_form->notesLoaded())
-        return false;
-    m_form->createDialogs();
-    m_form->show();
-    return QTest::qWaitForWindowExposed(m_form.get());
+    m_form = startMainForm();
+    return m_form != nullptr;
 }
 
 void TestMainRecovery::startUpOffersADifferentSnapshot_data()

@@ -153,11 +153,8 @@ void TestMainView::writeSettings(const QByteArray &ini)
 
 void TestMainView::startForm()
 {
-    m_form = std::make_unique<TMainForm>();
-    QVERIFY(m_form->notesLoaded());
-    m_form->createDialogs();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form = startMainForm();
+    QVERIFY(m_form);
 }
 
 // What the editor paints where no text is.

@@ -1,8 +1,11 @@
 #include "support/TestEnvironment.h"
 
+#include "app/Main.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <QTimer>
 
 TestEnvironment::TestEnvironment()
@@ -82,4 +85,18 @@ void whenModalOpens(std::function<void(QWidget *)> action)
         else
             whenModalOpens(std::move(action));
     });
+}
+
+std::unique_ptr<TMainForm> startMainForm(const QSize &size)
+{
+    auto form = std::make_unique<TMainForm>();
+    if (!form->notesLoaded())
+        return nullptr;
+    form->createDialogs();
+    if (size.isValid())
+        form->resize(size);
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        return nullptr;
+    return form;
 }

@@ -7,10 +7,18 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <QSize>
+
 #include <deque>
 #include <functional>
+#include <memory>
 
 class QWidget;
+class TMainForm;
+
+// The main window as start-up makes it, shown (at the given size, if any) and exposed;
+// null when the notes did not load or the window never showed.
+std::unique_ptr<TMainForm> startMainForm(const QSize &size = QSize());
 
 // Gives a test its own working directory and settings folder, restored afterwards.
 class TestEnvironment
