@@ -17,6 +17,7 @@
 #include <QEnterEvent>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
@@ -54,6 +55,8 @@ private slots:
 
     void hintFollowsPointerOverToolbar();
     void hintFollowsMenuHighlightAndEmptiesOnClose();
+    void hintEmptiesOffAnItem_data();
+    void hintEmptiesOffAnItem();
     void memoPanelAlwaysReadsMemo();
     void noTooltips();
 
@@ -267,7 +270,11 @@ void TestMainForm::removeEnabledOnlyWithSeveralPages()
     m_form->UpdateToolbarItems();
     QVERIFY(!m_form->RemoveButton->isEnabled());
 
-    m_form->TabControl->addTab(QStringLiteral("Second"));
+    whenModalOpens([](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("NameEdit"))->setText(QStringLiteral("Second"));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    m_form->PagesAddMemoMenuItem->trigger();
     m_form->PagesMenuItem->aboutToShow();
     QVERIFY(m_form->PagesRemoveMenuItem->isEnabled());
     QTRY_VERIFY(m_form->RemoveButton->isEnabled());
@@ -317,6 +324,57 @@ void TestMainForm::hintFollowsMenuHighlightAndEmptiesOnClose()
     m_form->FileMenuItem->close();
     QTRY_VERIFY(!m_form->FileMenuItem->isVisible());
     QVERIFY(hintPanel()->text().isEmpty());
+}
+
+void TestMainForm::hintEmptiesOffAnItem_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("target"); // an item's object name, "separator" or "editor"
+
+    QTest::newRow("Pages: onto a separator") << "PagesMenuItem" << "PagesAddMemoMenuItem" << "separator";
+    QTest::newRow("Pages: onto a greyed item") << "PagesMenuItem" << "PagesAddMemoMenuItem" << "PagesRemoveMenuItem";
+    QTest::newRow("View: onto a separator") << "View1" << "ViewOnTopMenuItem" << "separator";
+    QTest::newRow("Search: onto a greyed item") << "SearchMenuItem" << "SearchFindMenuItem"
+                                                << "SearchFindagainMenuItem";
+    QTest::newRow("Search: off the menu") << "SearchMenuItem" << "SearchFindMenuItem" << "editor";
+}
+
+void TestMainForm::hintEmptiesOffAnItem()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, item);
+    QFETCH(QString, target);
+
+    auto *popup = m_form->findChild<QMenu *>(menu);
+    QVERIFY(popup);
+    const auto actionNamed = [popup](const QString &name) {
+        for (QAction *action : popup->actions()) {
+            if (name == QLatin1String("separator") ? action->isSeparator() : action->objectName() == name)
+                return action;
+        }
+        return static_cast<QAction *>(nullptr);
+    };
+    QAction *start = actionNamed(item);
+    QVERIFY(start);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    popup->popup(m_form->mapToGlobal(QPoint(10, 10)));
+    QTRY_VERIFY(popup->isVisible());
+    QTest::mouseMove(popup, popup->actionGeometry(start).center());
+    QTRY_VERIFY(!hintPanel()->text().isEmpty());
+
+    if (target == QLatin1String("editor")) {
+        QTest::mouseMove(popup, popup->mapFromGlobal(m_form->Memo->mapToGlobal(m_form->Memo->rect().bottomRight()
+                                                                                  - QPoint(20, 20))));
+    } else {
+        QAction *end = actionNamed(target);
+        QVERIFY(end);
+        QVERIFY(end->isSeparator() || !end->isEnabled());
+        QTest::mouseMove(popup, popup->actionGeometry(end).center());
+    }
+    QTRY_VERIFY(hintPanel()->text().isEmpty());
+    popup->close();
 }
 
 void TestMainForm::memoPanelAlwaysReadsMemo()

@@ -159,6 +159,7 @@ private slots:
     void addMemo_data();
     void addMemo();
     void manyPagesGrowTabRowsAndShrinkEditor();
+    void switchIsRefusedWhenTextCannotBeKept();
 
     void removeShowsFirstPage_data();
     void removeShowsFirstPage();
@@ -500,6 +501,12 @@ void TestMainPages::addMemo_data()
     QTest::newRow("other case of page on show") << two << 1 << "wORK" << Close::OkButton << two << 1 << live;
     QTest::newRow("same name as page on show") << two << 0 << "Memo" << Close::OkButton << two << 0 << live;
 
+    // Only the first 4095 bytes of a name are kept, so only they tell pages apart.
+    const QString kept(NoteFile::MaxNameBytes, QLatin1Char('x'));
+    QTest::newRow("names alike in their kept bytes are one")
+        << QStringList{"Memo", kept + "a"} << 0 << kept + "b" << Close::OkButton << QStringList{"Memo", kept + "a"}
+        << 1 << "text of " + kept + "a";
+
     QTest::newRow("empty name") << two << 1 << "" << Close::OkButton << two << 1 << live;
     QTest::newRow("Cancel after typing") << two << 0 << "Other" << Close::CancelButton << two << 0 << live;
     QTest::newRow("Escape after typing") << two << 0 << "Other" << Close::EscapeKey << two << 0 << live;
@@ -545,6 +552,44 @@ void TestMainPages::addMemo()
     }
     for (int i = before.size(); i < pages.size(); ++i)
         QVERIFY(pages.at(i).text.isEmpty());
+}
+
+// The editor's text cannot be copied out, as when memory runs out.
+class CopyFailingForm : public TMainForm
+{
+public:
+    bool failCopy = false;
+
+protected:
+    QString editorText() const override
+    {
+        if (failCopy)
+            throw std::bad_alloc();
+        return TMainForm::editorText();
+    }
+};
+
+void TestMainPages::switchIsRefusedWhenTextCannotBeKept()
+{
+    QVERIFY(m_env->writeFile(m_env->notesPath(), noteFileBytes({{"Memo", "memo"}, {"Work", "work"}})));
+    auto form = std::make_unique<CopyFailingForm>();
+    QVERIFY(form->notesLoaded());
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    CopyFailingForm *failing = form.get();
+    m_form = std::move(form);
+    typeLines({QStringLiteral(" typed")});
+
+    failing->failCopy = true;
+    clickTab(1);
+    QCOMPARE(m_boxes->requests().size(), 1);
+    QCOMPARE(m_form->TabControl->currentIndex(), 0);
+    QCOMPARE(m_form->Memo->text(), QStringLiteral("memo typed"));
+
+    failing->failCopy = false;
+    clickTab(1);
+    QCOMPARE(m_form->TabControl->currentIndex(), 1);
+    QCOMPARE(m_form->pages().at(0).text, QStringLiteral("memo typed"));
 }
 
 void TestMainPages::manyPagesGrowTabRowsAndShrinkEditor()

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -335,8 +336,6 @@ void TMainForm::FormCreate()
     applyStayOnTop();
     Memo->setBackgroundColour(resolveColour(MemoColour));
 
-    m_pageTexts = QStringList{QString()};
-    m_storedBytes = {StoredBytes()};
     m_notesLoaded = LoadNotes();
     if (!m_notesLoaded)
         return;
@@ -467,14 +466,18 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         break;
     }
 
+    case QEvent::MouseMove:
+        if (auto *menu = qobject_cast<QMenu *>(watched))
+            settleMenuHint(menu);
+        break;
+
     case QEvent::Enter:
     case QEvent::Leave: {
         auto *widget = qobject_cast<QWidget *>(watched);
         if (!widget)
             break;
         if (auto *menu = qobject_cast<QMenu *>(widget)) {
-            if (event->type() == QEvent::Leave && !menu->activeAction())
-                setHint(QString());
+            settleMenuHint(menu);
             break;
         }
         if (widget->window() != this || QApplication::activePopupWidget())
@@ -493,6 +496,19 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// A menu signals only the items it highlights, not a move onto a separator, a greyed
+// item or off the menu. Once it has handled the move, read what it highlights now.
+void TMainForm::settleMenuHint(QMenu *menu)
+{
+    QTimer::singleShot(0, menu, [this, menu] {
+        const QAction *action = menu->activeAction();
+        const bool greyedShown = action && !action->isEnabled()
+            && menu->style()->styleHint(QStyle::SH_Menu_AllowActiveAndDisabled, nullptr, menu);
+        if (!action || action->isSeparator() || (!action->isEnabled() && !greyedShown))
+            setHint(QString());
+    });
 }
 
 void TMainForm::scheduleHintUpdate()

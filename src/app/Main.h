@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/BuildInfo.h"
+#include "app/MainTexts.h"
 #include "platform/TColor.h"
 #include "storage/NoteFile.h"
+#include "storage/PageList.h"
 #include "storage/TFont.h"
 
 #include <QHash>
@@ -163,6 +165,9 @@ public slots:
     void TabControlChange();
 
 protected:
+    // The editor's whole text; what copies it into the pad may fail (out of memory).
+    virtual QString editorText() const;
+
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -186,6 +191,7 @@ private:
     void DisplayHint();
     void updateHintFromWidget(QWidget *widget);
     void scheduleHintUpdate();
+    void settleMenuHint(QMenu *menu);
 
     // Menu shortcuts.
     QAction *addMenuAction(QMenu *menu, const char *name, const char *caption, const char *hint,
@@ -209,7 +215,6 @@ private:
     void startSnapshots();
     void nameEditor();
     void bringPageToFront(int index);
-    int findPage(const QString &name) const;
 
     // The search step of Find and Find again.
     void FindNext();
@@ -237,15 +242,7 @@ private:
     QPointer<QWidget> m_hovered;
     bool m_hintUpdatePending = false;
     QHash<QKeySequence, QAction *> m_shortcuts;
-    QStringList m_pageTexts;
-    // The bytes each page was read with, beside m_pageTexts (see NotePage).
-    struct StoredBytes
-    {
-        QByteArray name;
-        QByteArray text;
-    };
-    QList<StoredBytes> m_storedBytes;
-    bool m_puttingPage = false;
+    PageList m_pages{QString::fromLatin1(MainTexts::FirstPageName)};
     // The system's reason for the last failed save, when known.
     QString m_saveFailure;
     RecoverySnapshot *m_snapshot = nullptr;

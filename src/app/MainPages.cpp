@@ -9,7 +9,6 @@
 #include "platform/MessageBox.h"
 #include "platform/TabStrip.h"
 
-#include <QCollator>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -21,23 +20,23 @@ using namespace MainTexts;
 
 int TMainForm::pageCount() const
 {
-    return TabControl->count();
+    return m_pages.count();
 }
 
 NotePages TMainForm::pages() const
 {
+    NotePages result = m_pages.pages();
     const int current = TabControl->currentIndex();
-    const bool edited = Memo->document()->isModified();
-    NotePages result;
-    result.reserve(TabControl->count());
-    for (int i = 0; i < TabControl->count(); ++i) {
-        const StoredBytes stored = m_storedBytes.value(i);
-        if (i == current && edited)
-            result.append({TabControl->tabText(i), Memo->text(), stored.name, QByteArray()});
-        else
-            result.append({TabControl->tabText(i), m_pageTexts.value(i), stored.name, stored.text});
+    if (current >= 0 && current < result.size() && Memo->document()->isModified()) {
+        result[current].text = editorText();
+        result[current].storedText = QByteArray();
     }
     return result;
+}
+
+QString TMainForm::editorText() const
+{
+    return Memo->text();
 }
 
 // Showing a page is no change to it: the text it was put into the editor with, and the
@@ -45,24 +44,23 @@ NotePages TMainForm::pages() const
 void TMainForm::keepEditorText()
 {
     const int current = TabControl->currentIndex();
-    if (current < 0 || current >= m_pageTexts.size() || !Memo->document()->isModified())
+    if (current < 0 || current >= m_pages.count() || !Memo->document()->isModified())
         return;
-    m_pageTexts[current] = Memo->text();
-    m_storedBytes[current].text = QByteArray();
+    m_pages.setText(current, editorText());
     Memo->document()->setModified(false);
 }
 
 void TMainForm::putPageInEditor(int index)
 {
-    m_puttingPage = true;
-    Memo->setText(m_pageTexts.value(index));
+    Memo->setText(m_pages.text(index));
     Memo->document()->setModified(false);
-    m_puttingPage = false;
     nameEditor();
 }
 
 void TMainForm::TabControlChanging(bool *allowChange)
 {
+    // A text that could not be kept must not be replaced by the next page's.
+    *allowChange = false;
     keepEditorText();
     *allowChange = true;
 }
@@ -81,18 +79,7 @@ void TMainForm::showPage(int index)
 // A screen reader names the editor after the page on show.
 void TMainForm::nameEditor()
 {
-    Memo->setAccessibleName(TabControl->tabText(TabControl->currentIndex()));
-}
-
-int TMainForm::findPage(const QString &name) const
-{
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    for (int i = 0; i < TabControl->count(); ++i) {
-        if (collator.compare(TabControl->tabText(i), name) == 0)
-            return i;
-    }
-    return -1;
+    Memo->setAccessibleName(m_pages.name(TabControl->currentIndex()));
 }
 
 void TMainForm::bringPageToFront(int index)
@@ -111,7 +98,7 @@ void TMainForm::PagesAddMemoMenuItemClick()
         return;
     const QString name = dialog.name();
 
-    const int existing = findPage(name);
+    const int existing = m_pages.find(name);
     if (existing >= 0) {
         bringPageToFront(existing);
         return;
@@ -120,11 +107,9 @@ void TMainForm::PagesAddMemoMenuItemClick()
         return;
 
     keepEditorText();
-    const int index = TabControl->addTab(name);
-    m_pageTexts.append(QString());
-    m_storedBytes.append(StoredBytes());
-    TabControl->setCurrentIndex(index);
-    putPageInEditor(index);
+    const int index = m_pages.append(name);
+    TabControl->addTab(name);
+    showPage(index);
     notesChanged();
 }
 
@@ -133,8 +118,7 @@ void TMainForm::PagesRemoveMenuItemClick()
     if (pageCount() > 1) {
         const int index = TabControl->currentIndex();
         TabControl->removeTab(index);
-        m_pageTexts.removeAt(index);
-        m_storedBytes.removeAt(index);
+        m_pages.removeAt(index);
         showPage(0);
         notesChanged();
         return;
@@ -150,9 +134,7 @@ bool TMainForm::LoadNotes()
         std::optional<NotePages> loaded = m_noteFile.load();
         if (!loaded)
             return true; // first start
-        if (loaded->isEmpty()) // a pad always has a page to show
-            loaded->append({QString::fromLatin1(FirstPageName), QString()});
-
+        m_pages.setBase(*loaded);
         setPages(*loaded);
         return true;
     } catch (const std::exception &) {
@@ -163,32 +145,23 @@ bool TMainForm::LoadNotes()
 
 void TMainForm::setPages(const NotePages &pages)
 {
-    m_pageTexts.clear();
-    m_pageTexts.reserve(pages.size());
-    m_storedBytes.clear();
-    m_storedBytes.reserve(pages.size());
-    QStringList names;
-    names.reserve(pages.size());
-    for (const NotePage &page : pages) {
-        names.append(page.name);
-        m_pageTexts.append(page.text);
-        m_storedBytes.append({page.storedName, page.storedText});
-    }
+    m_pages.assign(pages);
     // All at once: the strip lays itself out once, not once per tab.
     TabControl->clear();
-    TabControl->addTabs(names);
+    TabControl->addTabs(m_pages.names());
 }
 
 bool TMainForm::SaveNotes()
 {
     const int current = TabControl->currentIndex();
-    if (current < 0 || current >= m_pageTexts.size())
+    if (current < 0 || current >= m_pages.count())
         return false;
     keepEditorText();
 
     m_saveFailure.clear();
     try {
-        m_noteFile.save(pages());
+        m_noteFile.save(m_pages.pages());
+        m_pages.setBase(m_pages.pages());
         notesSaved();
         return true;
     } catch (const Exception &error) {

@@ -43,19 +43,13 @@ void TMainForm::offerRecovery()
         m_snapshot->moveAside(found->time);
         return;
     }
-    NotePages restored = found->pages;
-    if (restored.isEmpty())
-        restored.append({QString::fromLatin1(MainTexts::FirstPageName), QString()});
-    setPages(restored);
+    setPages(found->pages);
 }
 
 void TMainForm::startSnapshots()
 {
     // An undo back to the saved text is a change too: the last snapshot may hold more.
-    connect(Memo->document(), &QTextDocument::contentsChanged, this, [this] {
-        if (!m_puttingPage)
-            notesChanged();
-    });
+    connect(Memo, &RichEdit::textEdited, this, &TMainForm::notesChanged);
 }
 
 void TMainForm::notesChanged()

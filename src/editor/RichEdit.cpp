@@ -12,6 +12,7 @@
 #include <QList>
 #include <QMimeData>
 #include <QPalette>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -84,6 +85,8 @@ RichEdit::RichEdit(QWidget *parent)
             m_searchText = QString();
             m_searchTextCurrent = false;
         }
+        if (!m_settingText)
+            emit textEdited();
     });
 }
 
@@ -110,6 +113,7 @@ void RichEdit::setText(const QString &text)
         content.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
     // setPlainText() formats the new text like the character at the caret; start
     // from an empty document whose insertion format is the default one.
+    const QScopedValueRollback settingText(m_settingText, true);
     clear();
     setCurrentCharFormat(QTextCharFormat());
     setPlainText(content); // also drops the undo history

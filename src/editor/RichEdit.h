@@ -70,6 +70,10 @@ public:
     int toDocumentPosition(int crlfPosition) const;
     int toCrlfPosition(int documentPosition) const;
 
+signals:
+    // The text changed, undo and redo included, other than by setText().
+    void textEdited();
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -95,6 +99,7 @@ private:
     QTimer *m_revealTimer = nullptr;
     int m_revealPosition = -1;
     QObject *m_textControl = nullptr;
+    bool m_settingText = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(RichEdit::FindFlags)

@@ -123,6 +123,14 @@ void NoteFile::write(QIODevice &device, const NotePages &pages)
     writer.FlushBuffer();
 }
 
+QString NoteFile::keptName(const QString &name)
+{
+    // UTF-8 takes at most three bytes for each UTF-16 unit.
+    if (name.size() * 3 <= MaxNameBytes)
+        return name;
+    return QString::fromUtf8(TextEncoding::encodePrefix(name, MaxNameBytes));
+}
+
 QByteArray NoteFile::nameBytes(const NotePage &page)
 {
     if (!page.storedName.isNull())
@@ -146,7 +154,7 @@ bool NotePage::sameBytes(const QList<NotePage> &a, const QList<NotePage> &b)
     return true;
 }
 
-std::optional<NotePages> NoteFile::load() const
+std::optional<NotePages> NoteFile::load(FileIdentity *identity) const
 {
     const QByteArray nativePath = QFile::encodeName(m_path);
 
@@ -188,6 +196,8 @@ std::optional<NotePages> NoteFile::load() const
         ::close(fd);
         throw EFOpenError(m_path);
     }
+    if (identity)
+        *identity = FileIdentity::of(status);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
@@ -197,7 +207,7 @@ std::optional<NotePages> NoteFile::load() const
     return read(file);
 }
 
-void NoteFile::save(const NotePages &pages) const
+FileIdentity NoteFile::save(const NotePages &pages) const
 {
     const QByteArray nativePath = QFile::encodeName(m_path);
 
@@ -256,9 +266,14 @@ void NoteFile::save(const NotePages &pages) const
     // QSaveFile syncs before the rename too, but ignores a failure there.
     if (syncDescriptor(file.handle()) != 0)
         fail(EWriteError(QString::fromLatin1(StreamWriteError)), systemReason(errno));
+    // The renamed file keeps its inode, size and modification time.
+    struct stat written;
+    if (::fstat(file.handle(), &written) != 0)
+        fail(EWriteError(QString::fromLatin1(StreamWriteError)), systemReason(errno));
     if (!file.commit())
         fail(EFCreateError(m_path), file.errorString());
 
     // Makes the rename itself durable; the new file is in place whatever this answers.
     ::fsync(directoryLock.handle());
+    return FileIdentity::of(written);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/FileIdentity.h"
 #include "storage/NotePage.h"
 
 #include <QString>
@@ -35,12 +36,14 @@ public:
     // Throws an Exception subclass for every other failure, the file left untouched:
     // EFOpenError when the file exists but cannot be read or another process holds it,
     // and read()'s errors for its contents.
-    std::optional<NotePages> load() const;
+    // identity, when given, is set to the file that was read.
+    std::optional<NotePages> load(FileIdentity *identity = nullptr) const;
 
     // Replaces the file atomically; on any failure throws and the previous file stays whole.
     // EFCreateError when the file cannot be created (read-only file, a directory, no
     // directory, held by another process) or put in place; EWriteError when writing fails.
-    void save(const NotePages &pages) const;
+    // Returns the identity of the file now in place.
+    FileIdentity save(const NotePages &pages) const;
 
     // The value stream itself, over any device. read() throws on malformed data,
     // write() throws EWriteError when the device takes fewer bytes than it is given.
@@ -51,6 +54,9 @@ public:
     // What a page's name and text become in the file: the stored bytes where the page
     // has them, else UTF-8; a name cut to MaxNameBytes either way.
     static QByteArray nameBytes(const NotePage &page);
+
+    // The part of a name that the file keeps, so the part that tells two pages apart.
+    static QString keptName(const QString &name);
     static QByteArray textBytes(const NotePage &page);
 
 private:

@@ -1,0 +1,71 @@
+#include "storage/PageList.h"
+
+#include "storage/NoteFile.h"
+
+#include <QCollator>
+
+namespace {
+// Names compare as Add Memo compares them: letter case ignored, by the user's locale.
+QCollator nameCollator()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+} // namespace
+
+PageList::PageList(const QString &firstPageName)
+    : m_firstPageName(firstPageName)
+{
+    m_pages.append({m_firstPageName, QString()});
+}
+
+QStringList PageList::names() const
+{
+    QStringList result;
+    result.reserve(m_pages.size());
+    for (const NotePage &page : m_pages)
+        result.append(page.name);
+    return result;
+}
+
+void PageList::setText(int index, const QString &text)
+{
+    NotePage &page = m_pages[index];
+    page.text = text;
+    page.storedText = QByteArray();
+}
+
+int PageList::append(const QString &name)
+{
+    m_pages.append({name, QString()});
+    return count() - 1;
+}
+
+void PageList::removeAt(int index)
+{
+    m_pages.removeAt(index);
+}
+
+bool PageList::sameName(const QString &a, const QString &b)
+{
+    return nameCollator().compare(NoteFile::keptName(a), NoteFile::keptName(b)) == 0;
+}
+
+int PageList::find(const QString &name) const
+{
+    const QCollator collator = nameCollator();
+    const QString kept = NoteFile::keptName(name);
+    for (int i = 0; i < count(); ++i) {
+        if (collator.compare(NoteFile::keptName(m_pages.at(i).name), kept) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void PageList::assign(const NotePages &pages)
+{
+    m_pages = pages;
+    if (m_pages.isEmpty())
+        m_pages.append({m_firstPageName, QString()});
+}

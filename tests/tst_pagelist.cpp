@@ -1,0 +1,79 @@
+// The page model: what an edit does to a page's stored bytes and to the base, and how
+// names are looked up.
+
+#include "storage/NoteFile.h"
+#include "storage/PageList.h"
+
+#include <QTest>
+
+class TestPageList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void find_data();
+    void find();
+    void editsLeaveTheBaseAndTheNameBytes();
+    void emptyPadIsTheFirstPage();
+};
+
+void TestPageList::find_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("wanted");
+    QTest::addColumn<int>("found");
+
+    const QString kept(NoteFile::MaxNameBytes, QLatin1Char('x'));
+    // Three bytes each in UTF-8: the cut falls on a whole character.
+    const QString keptWide(NoteFile::MaxNameBytes / 3, QChar(0x20AC));
+    QTest::newRow("other case") << QStringList{"Memo", "Work"} << "wORK" << 1;
+    QTest::newRow("first of two equal") << QStringList{"a", "A"} << "A" << 0;
+    QTest::newRow("trailing space differs") << QStringList{"Work"} << "Work " << -1;
+    QTest::newRow("alike in the kept bytes") << QStringList{"Memo", kept + "a"} << kept + "b" << 1;
+    QTest::newRow("wide characters alike in the kept bytes")
+        << QStringList{keptWide + "a"} << keptWide + "b" << 0;
+    QTest::newRow("differ within the kept bytes") << QStringList{"b" + kept} << "a" + kept << -1;
+}
+
+void TestPageList::find()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, wanted);
+    QFETCH(int, found);
+
+    PageList pages(QStringLiteral("Memo"));
+    NotePages pad;
+    for (const QString &name : std::as_const(names))
+        pad.append({name, QString()});
+    pages.assign(pad);
+    QCOMPARE(pages.find(wanted), found);
+}
+
+void TestPageList::editsLeaveTheBaseAndTheNameBytes()
+{
+    const NotePages read{{QStringLiteral("Caf\u00e9"), QStringLiteral("old"), "Caf\xe9", "old"}};
+    PageList pages(QStringLiteral("Memo"));
+    pages.assign(read);
+    pages.setBase(read);
+
+    pages.setText(0, QStringLiteral("new"));
+    pages.append(QStringLiteral("Work"));
+
+    QCOMPARE(pages.at(0).storedName, QByteArray("Caf\xe9"));
+    QVERIFY(pages.at(0).storedText.isNull());
+    QCOMPARE(pages.names(), (QStringList{QStringLiteral("Caf\u00e9"), QStringLiteral("Work")}));
+    QCOMPARE(pages.base(), read);
+    QCOMPARE(pages.base().constFirst().storedText, QByteArray("old"));
+}
+
+void TestPageList::emptyPadIsTheFirstPage()
+{
+    PageList pages(QStringLiteral("Memo"));
+    pages.append(QStringLiteral("Work"));
+    pages.assign({});
+    QCOMPARE(pages.names(), QStringList{QStringLiteral("Memo")});
+    QVERIFY(pages.text(0).isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestPageList)
+#include "tst_pagelist.moc"
