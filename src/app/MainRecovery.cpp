@@ -13,11 +13,17 @@
 
 namespace {
 const char RestoreQuestion[] = "Pinnote was not closed normally. Restore the notes it had at %1?";
-}
+const char SnapshotFailed[] = "No recovery copy of the notes: %1";
+} // namespace
 
 void TMainForm::offerRecovery()
 {
     m_snapshot = new RecoverySnapshot(m_noteFile.path(), [this] { return pages(); }, this);
+    connect(m_snapshot, &RecoverySnapshot::written, this, &TMainForm::snapshotWritten);
+    // Another user's folder, or one open to others, is not used: better said now than at a crash.
+    const QString problem = RecoverySnapshot::folderProblem();
+    if (!problem.isEmpty())
+        tellSnapshotFailed(problem);
     const std::optional<RecoverySnapshot::Found> found = m_snapshot->find();
     if (!found)
         return;
@@ -62,6 +68,26 @@ void TMainForm::notesChanged()
 {
     if (m_snapshot)
         m_snapshot->changed();
+}
+
+void TMainForm::snapshotWritten(bool ok)
+{
+    if (!ok) {
+        tellSnapshotFailed(m_snapshot->lastError());
+        return;
+    }
+    if (!m_snapshotNotice.isEmpty() && hint() == m_snapshotNotice)
+        setHint(QString());
+    m_snapshotNotice.clear();
+}
+
+void TMainForm::tellSnapshotFailed(const QString &reason)
+{
+    // Once: every later change tries again, and would say the same each time.
+    if (!m_snapshotNotice.isEmpty())
+        return;
+    m_snapshotNotice = QString::fromLatin1(SnapshotFailed).arg(reason);
+    setHint(m_snapshotNotice);
 }
 
 void TMainForm::notesSaved()
