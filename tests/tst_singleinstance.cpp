@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -69,12 +69,13 @@ AnsweringSocket::AnsweringSocket(const QByteArray &path, const QByteArray &asked
             const int peer = ::accept(listener, nullptr, nullptr);
             if (peer < 0)
                 continue;
-            const int marker = ::open(mark.constData(), O_WRONLY | O_CREAT, 0666);
-            if (marker >= 0)
-                ::close(marker);
             char line[64];
-            if (::read(peer, line, sizeof(line)) > 0)
+            if (::read(peer, line, sizeof(line)) > 0) {
+                const int marker = ::open(mark.constData(), O_WRONLY | O_CREAT, 0666);
+                if (marker >= 0)
+                    ::close(marker);
                 (void)!::write(peer, "raised\n", 7);
+            }
             ::close(peer);
         }
     });

@@ -21,7 +21,7 @@ bool run(const std::function<bool()> &action);
 
 // A socket file at the path, owned by the other user with mode 0777, answering every
 // line with "raised", and making the file askedMark (somewhere the other user may write)
-// at the first connection. It stops when the object goes.
+// when the first line comes. It stops when the object goes.
 class AnsweringSocket
 {
 public:
@@ -31,7 +31,7 @@ public:
     AnsweringSocket &operator=(const AnsweringSocket &) = delete;
 
     bool isListening() const { return m_pid > 0; }
-    // Whether any connection reached it so far.
+    // Whether anyone sent it anything so far.
     bool wasAsked() const;
 
 private:
