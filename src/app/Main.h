@@ -209,7 +209,6 @@ private:
     void startSnapshots();
     // Says once in status panel 0 that a snapshot cannot be written, until one is again.
     void snapshotWritten(bool ok);
-    void tellSnapshotFailed(const QString &reason);
     void nameEditor();
     void bringPageToFront(int index);
     int findPage(const QString &name) const;

@@ -19,11 +19,9 @@ const char SnapshotFailed[] = "No recovery copy of the notes: %1";
 void TMainForm::offerRecovery()
 {
     m_snapshot = new RecoverySnapshot(m_noteFile.path(), [this] { return pages(); }, this);
+    // Told at the first write that fails, another user's folder too: a notice at start-up
+    // would go with the first hint as the pointer crosses the window.
     connect(m_snapshot, &RecoverySnapshot::written, this, &TMainForm::snapshotWritten);
-    // Another user's folder, or one open to others, is not used: better said now than at a crash.
-    const QString problem = RecoverySnapshot::folderProblem();
-    if (!problem.isEmpty())
-        tellSnapshotFailed(problem);
     const std::optional<RecoverySnapshot::Found> found = m_snapshot->find();
     if (!found)
         return;
@@ -72,21 +70,16 @@ void TMainForm::notesChanged()
 
 void TMainForm::snapshotWritten(bool ok)
 {
-    if (!ok) {
-        tellSnapshotFailed(m_snapshot->lastError());
+    if (ok) {
+        if (!m_snapshotNotice.isEmpty() && hint() == m_snapshotNotice)
+            setHint(QString());
+        m_snapshotNotice.clear();
         return;
     }
-    if (!m_snapshotNotice.isEmpty() && hint() == m_snapshotNotice)
-        setHint(QString());
-    m_snapshotNotice.clear();
-}
-
-void TMainForm::tellSnapshotFailed(const QString &reason)
-{
     // Once: every later change tries again, and would say the same each time.
     if (!m_snapshotNotice.isEmpty())
         return;
-    m_snapshotNotice = QString::fromLatin1(SnapshotFailed).arg(reason);
+    m_snapshotNotice = QString::fromLatin1(SnapshotFailed).arg(m_snapshot->lastError());
     setHint(m_snapshotNotice);
 }
 

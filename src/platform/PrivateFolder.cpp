@@ -14,10 +14,11 @@ namespace {
 constexpr mode_t OwnerOnly = S_IRWXU;
 constexpr mode_t GroupAndOthers = S_IRWXG | S_IRWXO;
 
-const char NotAFolderText[] = "%1 is not a folder";
-const char OtherOwnerText[] = "%1 belongs to another user";
-const char OpenToOthersText[] = "%1 can be reached by other users";
-const char FailedText[] = "%1: %2";
+// The reason first: a narrow status panel may show no more.
+const char NotAFolderText[] = "Not a folder: %1";
+const char OtherOwnerText[] = "Another user's folder: %1";
+const char OpenToOthersText[] = "Open to other users: %1";
+const char FailedText[] = "%2: %1";
 } // namespace
 
 PrivateFolder::PrivateFolder(const QString &path, Make make)

@@ -29,10 +29,10 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(::strerror(error));
 }
 
-// What the user reads: the message, and the system's reason when there is one.
+// What the user reads: the reason when there is one; the file is always the snapshot.
 QString describe(const Exception &error)
 {
-    return error.reason().isEmpty() ? error.message() : error.message() + QStringLiteral(": ") + error.reason();
+    return error.reason().isEmpty() ? error.message() : error.reason();
 }
 
 [[noreturn]] void failCreate(const QString &path, const QString &reason)
@@ -144,12 +144,6 @@ QString RecoverySnapshot::directory()
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
     return state + QLatin1Char('/') + QString::fromLatin1(StateFolder);
-}
-
-QString RecoverySnapshot::folderProblem()
-{
-    const PrivateFolder folder(directory(), PrivateFolder::Make::No);
-    return folder.isUsable() || folder.problem() == PrivateFolder::Problem::Missing ? QString() : folder.reason();
 }
 
 void RecoverySnapshot::setDelays(std::chrono::milliseconds quiet, std::chrono::milliseconds longest)

@@ -35,9 +35,6 @@ public:
 
     static QString directory();
     QString path() const { return m_path; }
-    // Why the folder is not used, when it stands there but is not the user's own and
-    // private; empty otherwise.
-    static QString folderProblem();
     // Why the last write failed; empty after one that succeeded.
     QString lastError() const { return m_lastError; }
 
