@@ -3,6 +3,8 @@
 // SIGKILL; and what another user plants where the program looks stops nothing and is
 // shown nothing.
 
+#include "app/SingleInstance.h"
+#include "storage/FileLock.h"
 #include "support/OtherUser.h"
 #include "support/ProgramUnderTest.h"
 #include "support/XSession.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +61,8 @@ enum Plant {
     RuntimeFolderWithLock,
     RuntimeFolderWithSocket,
     SymlinkAtRuntimeFolder,
+    SymlinkAtLockInOpenFolder,
+    SocketInOpenFolder,
     OpenStateFolder,
     ForeignStateFolder,
     DanglingSymlinkAtSnapshot,
@@ -285,6 +290,8 @@ void TestEndToEndNothingLost::plantedByAnotherUser_data()
     QTest::newRow("another user's runtime folder with a lock") << int(RuntimeFolderWithLock) << true;
     QTest::newRow("another user's runtime folder with an answering socket") << int(RuntimeFolderWithSocket) << true;
     QTest::newRow("symlink under the runtime folder's name") << int(SymlinkAtRuntimeFolder) << true;
+    QTest::newRow("symlink under the lock's name") << int(SymlinkAtLockInOpenFolder) << true;
+    QTest::newRow("unit: answering socket under the socket's name") << int(SocketInOpenFolder) << true;
     QTest::newRow("state folder open to others") << int(OpenStateFolder) << true;
     QTest::newRow("another user's state folder") << int(ForeignStateFolder) << false;
     QTest::newRow("dangling symlink at the snapshot") << int(DanglingSymlinkAtSnapshot) << true;
@@ -368,6 +375,18 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     case SymlinkAtRuntimeFolder:
         QVERIFY(OtherUser::run([&] { return ::symlink(theirBytes, runtimeBytes) == 0; }));
         break;
+    case SymlinkAtLockInOpenFolder:
+    case SocketInOpenFolder:
+        // The user's own folder, left open for a while.
+        QVERIFY(::mkdir(runtimeBytes, 0777) == 0 && ::chmod(runtimeBytes, 0777) == 0);
+        if (plant == SymlinkAtLockInOpenFolder) {
+            const QByteArray lockTarget = native(theirs + QStringLiteral("/lock-target"));
+            QVERIFY(OtherUser::run([&] { return ::symlink(lockTarget, lockBytes) == 0; }));
+        } else {
+            socket.emplace(native(runtime + QLatin1Char('/') + socketName), native(theirs + QStringLiteral("/asked")));
+            QVERIFY(socket->isListening());
+        }
+        break;
     case ForeignStateFolder:
         QVERIFY(OtherUser::run([&] { return ::mkdir(snapshotsBytes, 0777) == 0 && ::chmod(snapshotsBytes, 0777) == 0; }));
         break;
@@ -390,7 +409,30 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         break;
     }
 
-    QVERIFY(run.start());
+    if (plant == SocketInOpenFolder) {
+        // With a copy of the user's holding the lock the next one asks over the socket, as
+        // only this process can arrange: the planted socket must hear nothing.
+        QVERIFY(::close(::open(lockBytes, O_CREAT | O_WRONLY, 0600)) == 0);
+        FileLock held;
+        QCOMPARE(held.acquire(QFile::decodeName(lockBytes), std::chrono::milliseconds(0)), FileLock::Result::Locked);
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR"), savedTmp = qgetenv("TMPDIR");
+        const auto restore = qScopeGuard([&] {
+            savedRuntime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", savedRuntime);
+            savedTmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", savedTmp);
+        });
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", native(temporary));
+        SingleInstance copy(run.notesPath());
+        QCOMPARE(copy.claim(std::chrono::milliseconds(300)), SingleInstance::Claim::OtherSilent);
+        QVERIFY2(!socket->wasAsked(), "spoke to another user's socket");
+        return;
+    }
+
+    // Under umask 000 nothing of the program's may come out open to others.
+    const mode_t umask = ::umask(0);
+    const bool started = run.start();
+    ::umask(umask);
+    QVERIFY(started);
     const QString window = waitForWindowOf(run);
     QVERIFY2(!window.isEmpty(), run.describeMissingWindow("the user's start showed no window").constData());
     m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("planted.png")));
@@ -408,6 +450,8 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         struct stat status{};
         QCOMPARE(::lstat(written.constData(), &status), 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0600));
+        QCOMPARE(::lstat(snapshotsBytes.constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0700));
         QVERIFY2(!OtherUser::run([&] { return ::open(written.constData(), O_RDONLY) >= 0; }),
                  "another user can read the snapshot");
     } else {
