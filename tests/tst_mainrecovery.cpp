@@ -1,18 +1,29 @@
 // A recovery snapshot is offered back at start-up only when it differs from the note file,
-// and is left alone when the note file fails to load.
+// and is left alone when the note file fails to load; one that cannot be written is said
+// in status panel 0 and written at the next change once it can be.
 
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "storage/NoteFile.h"
 #include "storage/RecoverySnapshot.h"
+#include "editor/RichEdit.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <optional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +55,7 @@ private slots:
     void startUpOffersADifferentSnapshot_data();
     void startUpOffersADifferentSnapshot();
     void failedLoadLeavesTheSnapshotAlone();
+    void fullDiskIsToldAndTriedAgain();
 
 private:
     bool startForm();
@@ -120,6 +132,56 @@ void TestMainRecovery::failedLoadLeavesTheSnapshotAlone()
     QCOMPARE(m_boxes->texts(), QStringList());
     QCOMPARE(NoteFile(snapshotPath()).load(), std::optional<NotePages>(Recovered));
     QCOMPARE(QDir(QFileInfo(snapshotPath()).path()).entryList(QDir::Files).size(), 1);
+}
+
+void TestMainRecovery::fullDiskIsToldAndTriedAgain()
+{
+    const QByteArray state = QFile::encodeName(m_env->statePath());
+    QVERIFY(QDir().mkpath(m_env->statePath()));
+    // A small disk of its own; where mounting is refused, a file size limit fails the same write.
+    const bool mounted = ::mount("tmpfs", state.constData(), "tmpfs", 0, "size=64k,mode=0755") == 0;
+    const auto unmount = qScopeGuard([&] {
+        m_form.reset();
+        if (mounted)
+            ::umount2(state.constData(), MNT_DETACH);
+    });
+    std::optional<FileSizeLimit> limit;
+    QString filler;
+    if (mounted) {
+        QVERIFY(QDir().mkpath(QFileInfo(snapshotPath()).path()));
+        filler = m_env->filePath(QStringLiteral("state/filler"));
+        QFile fill(filler);
+        QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (fill.write(block) == block.size()) {
+        }
+    }
+    QVERIFY(startForm());
+    RecoverySnapshot *snapshot = m_form->recoverySnapshot();
+    snapshot->setDelays(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+    if (!mounted) {
+        limit.emplace(8);
+        QVERIFY(limit->isActive());
+    }
+    const QString why = QString::fromLocal8Bit(::strerror(mounted ? ENOSPC : EFBIG));
+
+    QSignalSpy written(snapshot, &RecoverySnapshot::written);
+    m_form->Memo->insertPlainText(QStringLiteral("typed on a full disk"));
+    QVERIFY(written.wait());
+    QCOMPARE(written.last().at(0).toBool(), false);
+    QVERIFY2(m_form->hint().startsWith(QStringLiteral("No recovery copy of the notes: ")) && m_form->hint().endsWith(why),
+             qPrintable(m_form->hint()));
+
+    // Space is back: the next change writes it, and the notice goes.
+    limit.reset();
+    if (mounted)
+        QVERIFY(QFile::remove(filler));
+    m_form->Memo->insertPlainText(QStringLiteral(", kept"));
+    QTRY_VERIFY(!written.isEmpty() && written.last().at(0).toBool());
+    QCOMPARE(m_form->hint(), QString());
+    const std::optional<NotePages> kept = NoteFile(snapshotPath()).load();
+    QVERIFY(kept && !kept->isEmpty());
+    QCOMPARE(kept->at(0).text, QStringLiteral("typed on a full disk, kept"));
 }
 
 QTEST_MAIN(TestMainRecovery)

@@ -213,6 +213,8 @@ private:
     // Crash recovery.
     void offerRecovery();
     void startSnapshots();
+    // Says once in status panel 0 that a snapshot cannot be written, until one is again.
+    void snapshotWritten(bool ok);
     void nameEditor();
     void bringPageToFront(int index);
 
@@ -246,6 +248,7 @@ private:
     // The system's reason for the last failed save, when known.
     QString m_saveFailure;
     RecoverySnapshot *m_snapshot = nullptr;
+    QString m_snapshotNotice; // what was said about a failing snapshot, until one is written
     NoteFile m_noteFile;
     bool m_notesLoaded = false;
     bool m_closeAllowed = false;

@@ -13,11 +13,15 @@
 
 namespace {
 const char RestoreQuestion[] = "Pinnote was not closed normally. Restore the notes it had at %1?";
-}
+const char SnapshotFailed[] = "No recovery copy of the notes: %1";
+} // namespace
 
 void TMainForm::offerRecovery()
 {
     m_snapshot = new RecoverySnapshot(m_noteFile.path(), [this] { return pages(); }, this);
+    // Told at the first write that fails, another user's folder too: a notice at start-up
+    // would go with the first hint as the pointer crosses the window.
+    connect(m_snapshot, &RecoverySnapshot::written, this, &TMainForm::snapshotWritten);
     const std::optional<RecoverySnapshot::Found> found = m_snapshot->find();
     if (!found)
         return;
@@ -56,6 +60,21 @@ void TMainForm::notesChanged()
 {
     if (m_snapshot)
         m_snapshot->changed();
+}
+
+void TMainForm::snapshotWritten(bool ok)
+{
+    if (ok) {
+        if (!m_snapshotNotice.isEmpty() && hint() == m_snapshotNotice)
+            setHint(QString());
+        m_snapshotNotice.clear();
+        return;
+    }
+    // Once: every later change tries again, and would say the same each time.
+    if (!m_snapshotNotice.isEmpty())
+        return;
+    m_snapshotNotice = QString::fromLatin1(SnapshotFailed).arg(m_snapshot->lastError());
+    setHint(m_snapshotNotice);
 }
 
 void TMainForm::notesSaved()

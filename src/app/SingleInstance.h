@@ -6,14 +6,22 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 
+class PrivateFolder;
 class QLocalServer;
 class QLocalSocket;
 
 // One copy of the program per note file: the first copy holds a lock and listens on a
-// local socket, both named after the note file's canonical path; a later copy asks it to
-// come to the front instead of opening the file a second time. The lock is an flock, so
-// a copy that crashed leaves nothing behind that could block the next one.
+// local socket, both named after the note file's folder (its device and inode, so that
+// every path to the folder names the same copy); a later copy asks it to come to the
+// front instead of opening the file a second time. The lock is an flock, so a copy that
+// crashed leaves nothing behind that could block the next one.
+//
+// Both live in a folder of the user's own that no other user can reach: the runtime
+// folder, or else pinnote-<uid> in the temporary folder, or else ~/.cache/pinnote. Each
+// end of the socket checks that the other one runs as the same user before it says or
+// obeys anything.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -32,6 +40,9 @@ public:
 
     Claim claim(std::chrono::milliseconds wait = AnswerWait);
 
+    // Where the lock and the socket go; empty when no private folder could be had,
+    // and then every copy goes its own way.
+    QString folderPath() const;
     QString lockPath() const;
     QString serverPath() const;
 
@@ -40,11 +51,13 @@ signals:
     void raiseRequested();
 
 private:
+    FileLock::Result lockOwnFile();
     bool listen();
     void answer(QLocalSocket *socket);
     Claim askRunningCopy(std::chrono::milliseconds wait);
 
-    QString m_base;
+    QString m_name;
+    std::unique_ptr<PrivateFolder> m_folder;
     FileLock m_lock;
     QLocalServer *m_server = nullptr;
 };

@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 constexpr std::chrono::milliseconds PollInterval{25};
+constexpr mode_t OwnerReadWrite = S_IRUSR | S_IWUSR;
 }
 
 FileLock::~FileLock()
@@ -31,7 +33,35 @@ FileLock::Result FileLock::acquire(const QString &path, std::chrono::millisecond
         m_error = errno;
         return Result::Unavailable;
     }
+    return lock(fd, wait);
+}
 
+FileLock::Result FileLock::acquireOwnFile(int folder, const QString &name, std::chrono::milliseconds wait)
+{
+    release();
+    m_error = 0;
+    const QByteArray native = QFile::encodeName(name);
+    int fd;
+    do {
+        // O_NONBLOCK: a FIFO planted under the name must not hang the open.
+        fd = ::openat(folder, native.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+                      OwnerReadWrite);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = errno;
+        return Result::Unavailable;
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+        m_error = EPERM;
+        ::close(fd);
+        return Result::Unavailable;
+    }
+    return lock(fd, wait);
+}
+
+FileLock::Result FileLock::lock(int fd, std::chrono::milliseconds wait)
+{
     const QDeadlineTimer deadline(wait);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {

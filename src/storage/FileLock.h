@@ -26,6 +26,10 @@ public:
 
     // Opens the path read-only and locks it, trying again until the wait has passed.
     Result acquire(const QString &path, std::chrono::milliseconds wait = DefaultWait);
+    // Opens (making it, mode 0600, when missing) the file of that name in the open folder
+    // and locks it. A symlink there is not followed, and only a plain file of this user's
+    // own is locked: anything else is Unavailable.
+    Result acquireOwnFile(int folder, const QString &name, std::chrono::milliseconds wait = DefaultWait);
     void release();
 
     bool isLocked() const { return m_fd >= 0; }
@@ -35,6 +39,8 @@ public:
     int error() const { return m_error; }
 
 private:
+    Result lock(int fd, std::chrono::milliseconds wait);
+
     int m_fd = -1;
     int m_error = 0;
 };

@@ -80,6 +80,14 @@ QString NoteFile::canonicalPath(const QString &path)
     return directory.isEmpty() ? file.absoluteFilePath() : directory + QLatin1Char('/') + file.fileName();
 }
 
+QByteArray NoteFile::folderIdentity(const QString &path)
+{
+    struct stat folder;
+    if (::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0 && S_ISDIR(folder.st_mode))
+        return QByteArray::number(quint64(folder.st_dev)) + ':' + QByteArray::number(quint64(folder.st_ino));
+    return canonicalPath(path).toUtf8();
+}
+
 // The directory carries the lock, not the data file: every save puts a new inode in place of
 // the file, so a lock on the file itself would not be seen by whoever opens it next.
 QString NoteFile::lockPath() const

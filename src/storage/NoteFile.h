@@ -26,8 +26,12 @@ public:
     const QString &path() const { return m_path; }
 
     // The one path that names this file however it was reached (symlinks resolved), also
-    // before the file exists: what tells two copies of the program that they share a file.
+    // before the file exists.
     static QString canonicalPath(const QString &path);
+    // What names the file's folder however it was reached, bind mounts included: its
+    // device and inode while the folder is there, else the canonical path. What tells two
+    // copies of the program that they share a file.
+    static QByteArray folderIdentity(const QString &path);
 
     // What load() and save() lock: the file's directory (a save replaces the file itself).
     QString lockPath() const;

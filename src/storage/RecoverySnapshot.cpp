@@ -1,18 +1,114 @@
 #include "storage/RecoverySnapshot.h"
 
 #include "platform/Exceptions.h"
+#include "platform/PrivateFolder.h"
 #include "storage/NoteFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 const char StateFolder[] = "pinnote";
 const char MovedAsideTime[] = "yyyyMMdd-HHmmss";
+const char SnapshotSuffix[] = ".set";
+constexpr mode_t OwnerReadWrite = S_IRUSR | S_IWUSR;
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(::strerror(error));
+}
+
+// What the user reads: the reason when there is one; the file is always the snapshot.
+QString describe(const Exception &error)
+{
+    return error.reason().isEmpty() ? error.message() : error.reason();
+}
+
+[[noreturn]] void failCreate(const QString &path, const QString &reason)
+{
+    EFCreateError error(path);
+    error.setReason(reason);
+    throw error;
+}
+
+// A file of the snapshot's kind: plain, the user's own, and linked from nowhere else
+// (a hard link planted in a folder that was once open would otherwise pass).
+bool isOwnPlainFile(const struct stat &status)
+{
+    return S_ISREG(status.st_mode) && status.st_uid == ::geteuid() && status.st_nlink == 1;
+}
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+// Into a new file beside the snapshot, renamed over it when whole: whatever stood at the
+// name (a symlink too) is replaced, never written through, and a reader or a crash finds
+// the old snapshot or the new one.
+void writeInto(const PrivateFolder &folder, const QString &name, const NotePages &pages)
+{
+    const QString path = folder.filePath(name);
+    if (!folder.isUsable())
+        failCreate(path, folder.reason());
+    const QByteArray target = QFile::encodeName(name);
+    const QByteArray temporary = QFile::encodeName(QStringLiteral(".%1.%2").arg(name).arg(
+        QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+    Descriptor fd(::openat(folder.handle(), temporary.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, OwnerReadWrite));
+    if (fd.get() < 0)
+        failCreate(path, systemReason(errno));
+    const auto discard = [&] { ::unlinkat(folder.handle(), temporary.constData(), 0); };
+    try {
+        QFile file;
+        if (!file.open(fd.release(), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+            failCreate(path, file.errorString());
+        errno = 0;
+        try {
+            NoteFile::write(file, pages);
+        } catch (EWriteError &error) {
+            error.setReason(errno != 0 ? systemReason(errno) : file.errorString());
+            throw;
+        }
+        errno = 0;
+        if (!file.flush() || ::fdatasync(file.handle()) != 0) {
+            EWriteError error(QStringLiteral("Stream write error"));
+            error.setReason(errno != 0 ? systemReason(errno) : file.errorString());
+            throw error;
+        }
+        file.close();
+        if (::renameat(folder.handle(), temporary.constData(), folder.handle(), target.constData()) != 0)
+            failCreate(path, systemReason(errno));
+    } catch (...) {
+        discard();
+        throw;
+    }
+    ::fsync(folder.handle());
+}
 } // namespace
 
 RecoverySnapshot::RecoverySnapshot(const QString &noteFilePath, Source source, QObject *parent)
@@ -23,7 +119,8 @@ RecoverySnapshot::RecoverySnapshot(const QString &noteFilePath, Source source, Q
                                                     QCryptographicHash::Sha256)
                                .toHex()
                                .left(32);
-    m_path = directory() + QLatin1Char('/') + QString::fromLatin1(key) + QStringLiteral(".set");
+    m_name = QString::fromLatin1(key) + QLatin1String(SnapshotSuffix);
+    m_path = directory() + QLatin1Char('/') + m_name;
 
     m_pool.setMaxThreadCount(1);
     for (QTimer *timer : {&m_quiet, &m_longest}) {
@@ -87,9 +184,9 @@ void RecoverySnapshot::writeNow()
     m_longest.stop();
     m_due = false;
     m_writing = true;
-    m_pool.start([this, pages = m_source(), path = m_path] {
-        const bool ok = writeFile(path, pages);
-        QMetaObject::invokeMethod(this, [this, ok] { finished(ok); }, Qt::QueuedConnection);
+    m_pool.start([this, pages = m_source(), name = m_name] {
+        const QString error = writeFile(name, pages);
+        QMetaObject::invokeMethod(this, [this, error] { finished(error); }, Qt::QueuedConnection);
     });
 }
 
@@ -102,57 +199,61 @@ void RecoverySnapshot::flush()
     m_longest.stop();
     m_due = false;
     m_writeAgain = false;
-    writeFile(m_path, m_source());
+    writeFile(m_name, m_source());
 }
 
-void RecoverySnapshot::finished(bool ok)
+void RecoverySnapshot::finished(const QString &error)
 {
     m_writing = false;
+    m_lastError = error;
     if (m_removeWhenWritten) {
         m_removeWhenWritten = false;
         remove();
     }
     // A failed write is tried again with the next change, not in a loop.
-    if (!ok)
+    if (!error.isEmpty())
         m_due = true;
     if (m_writeAgain) {
         m_writeAgain = false;
         m_due = true;
         writeNow();
     }
-    emit written(ok);
+    emit written(error.isEmpty());
 }
 
-bool RecoverySnapshot::writeFile(const QString &path, const NotePages &pages)
+QString RecoverySnapshot::writeFile(const QString &name, const NotePages &pages)
 {
     try {
-        // Notes are private: the folder is the user's alone.
-        const QString folder = QFileInfo(path).path();
-        if (!QFileInfo::exists(folder) && QDir().mkpath(folder))
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        NoteFile(path).save(pages);
-        return true;
-    } catch (const std::exception &) {
-        return false;
+        // Checked at every write: the folder may have been changed since the last one.
+        const PrivateFolder folder(directory(), PrivateFolder::Make::Missing);
+        writeInto(folder, name, pages);
+        return {};
+    } catch (const Exception &error) {
+        return describe(error);
+    } catch (const std::exception &error) {
+        return QString::fromLocal8Bit(error.what());
     }
 }
 
 std::optional<RecoverySnapshot::Found> RecoverySnapshot::find() const
 {
-    const QFileInfo file(m_path);
-    if (!file.exists())
+    const PrivateFolder folder(directory(), PrivateFolder::Make::No);
+    if (!folder.isUsable())
+        return std::nullopt;
+    // O_NONBLOCK: a FIFO in its place must not hang the start; it is passed over below.
+    Descriptor fd(::openat(folder.handle(), QFile::encodeName(m_name).constData(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status;
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !isOwnPlainFile(status))
         return std::nullopt;
     Found found;
-    found.time = file.lastModified();
-    try {
-        std::optional<NotePages> pages = NoteFile(m_path).load();
-        if (!pages)
-            return std::nullopt;
-        found.pages = std::move(*pages);
-        found.readable = true;
-    } catch (const EFOpenError &) {
-        // Held by another program for the moment, not damaged: leave it for the next start.
+    found.time = QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000);
+    QFile file;
+    if (!file.open(fd.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return std::nullopt;
+    try {
+        found.pages = NoteFile::read(file);
+        found.readable = true;
     } catch (const std::exception &) {
         found.readable = false;
     }
@@ -161,16 +262,28 @@ std::optional<RecoverySnapshot::Found> RecoverySnapshot::find() const
 
 bool RecoverySnapshot::moveAside(const QDateTime &time) const
 {
-    const QFileInfo file(m_path);
-    const QString stem = file.path() + QLatin1Char('/') + file.completeBaseName() + QLatin1Char('-')
+    const PrivateFolder folder(directory(), PrivateFolder::Make::No);
+    if (!folder.isUsable())
+        return false;
+    const QString stem = m_name.chopped(qsizetype(std::strlen(SnapshotSuffix))) + QLatin1Char('-')
                          + time.toString(QString::fromLatin1(MovedAsideTime));
-    QString target = stem + QStringLiteral(".set");
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = stem + QStringLiteral("-%1.set").arg(n);
-    return QFile::rename(m_path, target);
+    const QByteArray source = QFile::encodeName(m_name);
+    QString target = stem + QLatin1String(SnapshotSuffix);
+    for (int n = 2;; ++n) {
+        // Never over an earlier one moved aside in the same second.
+        if (::renameat2(folder.handle(), source.constData(), folder.handle(), QFile::encodeName(target).constData(),
+                        RENAME_NOREPLACE)
+            == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+        target = stem + QStringLiteral("-%1").arg(n) + QLatin1String(SnapshotSuffix);
+    }
 }
 
 void RecoverySnapshot::remove() const
 {
-    QFile::remove(m_path);
+    const PrivateFolder folder(directory(), PrivateFolder::Make::No);
+    if (folder.isUsable())
+        ::unlinkat(folder.handle(), QFile::encodeName(m_name).constData(), 0);
 }

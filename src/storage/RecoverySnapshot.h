@@ -14,8 +14,10 @@
 
 // A copy of the whole pad, kept beside the note file while it has unsaved changes, so that
 // a crash, a kill or a power cut loses at most the last few seconds of typing. It is written
-// in the note file's own format, through the same atomic save, into
-// $XDG_STATE_HOME/pinnote/ (one file per note file); the note file itself is never touched.
+// in the note file's own format into $XDG_STATE_HOME/pinnote/ (one file per note file); the
+// note file itself is never touched. Notes are private: the folder must be the user's own
+// and closed to others (checked at every write), the file is mode 0600, and nothing is read
+// or written through a symlink or anything but a plain file of the user's own.
 class RecoverySnapshot : public QObject
 {
     Q_OBJECT
@@ -33,6 +35,8 @@ public:
 
     static QString directory();
     QString path() const { return m_path; }
+    // Why the last write failed; empty after one that succeeded.
+    QString lastError() const { return m_lastError; }
 
     // Written QuietDelay after the last change, and at least every LongestDelay while
     // changes keep coming.
@@ -66,10 +70,13 @@ signals:
     void written(bool ok);
 
 private:
-    void finished(bool ok);
-    static bool writeFile(const QString &path, const NotePages &pages);
+    void finished(const QString &error);
+    // Empty when written, else why not.
+    static QString writeFile(const QString &name, const NotePages &pages);
 
+    QString m_name;
     QString m_path;
+    QString m_lastError;
     Source m_source;
     QTimer m_quiet;
     QTimer m_longest;

@@ -23,6 +23,8 @@ bool ProgramUnderTest::start()
 {
     QProcessEnvironment env = m_session.environment(m_workDir, filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_STATE_HOME"), filePath(QStringLiteral("state")));
+    for (auto it = m_variables.cbegin(); it != m_variables.cend(); ++it)
+        it.value().isNull() ? env.remove(it.key()) : env.insert(it.key(), it.value());
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_workDir);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

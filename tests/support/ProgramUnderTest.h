@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -22,6 +23,10 @@ public:
     QString filePath(const QString &name) const { return m_workDir + QLatin1Char('/') + name; }
     // Runs in another run's folder, with its settings and state: a second copy there.
     void shareFolderWith(const ProgramUnderTest &other) { m_workDir = other.m_workDir; }
+    // Runs in that folder instead, with the settings and state kept there.
+    void useFolder(const QString &path) { m_workDir = path; }
+    // Sets (or, with a null value, removes) a variable of the program's environment.
+    void setVariable(const QString &name, const QString &value) { m_variables.insert(name, value); }
     // Where the recovery snapshots go ($XDG_STATE_HOME/pinnote).
     QString snapshotDir() const { return filePath(QStringLiteral("state/pinnote")); }
     QString notesPath() const { return filePath(QStringLiteral("Pinnote.set")); }
@@ -48,5 +53,6 @@ private:
     const XSession &m_session;
     QTemporaryDir m_dir;
     QString m_workDir = m_dir.path();
+    QHash<QString, QString> m_variables;
     QProcess m_process;
 };
