@@ -13,10 +13,8 @@ class TestSyncthingPair : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
-    void staysOnLoopback_data();
     void staysOnLoopback();
-    void concurrentSavesLeaveConflictCopy();
+    void savesWhileApartLeaveConflictCopy();
 
 private:
     QTemporaryDir m_dir;
@@ -25,14 +23,19 @@ private:
 
 namespace {
 
-// Syncing a small file between two local instances takes a few seconds; a busy machine more.
+// Syncing a small file between two local instances takes seconds; a busy machine more.
 constexpr int SyncTimeoutMs = 120000;
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), qPrintable(path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -40,54 +43,37 @@ void writeFile(const QString &path, const QByteArray &bytes)
 void TestSyncthingPair::initTestCase()
 {
     PINNOTE_REQUIRE_PROGRAMS({SyncthingPair::Program, SyncthingPair::Package});
-    QVERIFY(m_dir.isValid());
     const QString error = m_pair.start(m_dir.path());
     QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
-void TestSyncthingPair::cleanupTestCase()
-{
-    m_pair.stop();
-}
-
-void TestSyncthingPair::staysOnLoopback_data()
-{
-    QTest::addColumn<int>("machine");
-    QTest::newRow("A") << int(SyncthingPair::A);
-    QTest::newRow("B") << int(SyncthingPair::B);
-}
-
 void TestSyncthingPair::staysOnLoopback()
 {
-    QFETCH(int, machine);
-    QFile file(m_pair.configPath(SyncthingPair::Machine(machine)));
-    QDomDocument config;
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(config.setContent(&file));
-    const QDomElement options = config.documentElement().firstChildElement("options");
-
-    const QDomNodeList listen = options.elementsByTagName("listenAddress");
-    QCOMPARE(listen.size(), 1);
-    QVERIFY2(listen.at(0).toElement().text().startsWith("tcp://127.0.0.1:"), qPrintable(listen.at(0).toElement().text()));
-    for (const char *off : {"globalAnnounceEnabled", "localAnnounceEnabled", "relaysEnabled", "natEnabled",
-                            "crashReportingEnabled", "announceLANAddresses", "startBrowser"})
-        QVERIFY2(options.firstChildElement(off).text() == "false", off);
-    QCOMPARE(options.firstChildElement("urAccepted").text(), "-1");
-    QCOMPARE(options.firstChildElement("autoUpgradeIntervalH").text(), "0");
-    QVERIFY(config.documentElement().firstChildElement("gui").firstChildElement("address").text().startsWith(
-        "127.0.0.1:"));
-    int peers = 0;
-    for (QDomElement device = config.documentElement().firstChildElement("device"); !device.isNull();
-         device = device.nextSiblingElement("device")) {
-        if (device.attribute("name").startsWith("machine")) {
-            ++peers;
-            QVERIFY(device.firstChildElement("address").text().startsWith("tcp://127.0.0.1:"));
+    for (const SyncthingPair::Machine machine : {SyncthingPair::A, SyncthingPair::B}) {
+        QFile file(m_pair.configPath(machine));
+        QDomDocument config;
+        QVERIFY(file.open(QIODevice::ReadOnly) && config.setContent(&file));
+        const QDomElement root = config.documentElement();
+        const QDomElement options = root.firstChildElement("options");
+        QStringList addresses;
+        for (const char *tag : {"listenAddress", "address"}) {
+            const QDomNodeList nodes = root.elementsByTagName(tag);
+            for (int i = 0; i < nodes.size(); ++i)
+                addresses.append(nodes.at(i).toElement().text());
         }
+        // The GUI's, the listener's and the peer's; "dynamic" stands only in the defaults for devices added later, which this pair never does.
+        addresses.removeAll("dynamic");
+        for (const QString &address : addresses)
+            QVERIFY2(QString(address).remove("tcp://").startsWith("127.0.0.1:"), qPrintable(address));
+        for (const char *off : {"globalAnnounceEnabled", "localAnnounceEnabled", "relaysEnabled", "natEnabled",
+                                "crashReportingEnabled", "announceLANAddresses"})
+            QVERIFY2(options.firstChildElement(off).text() == "false", off);
+        QCOMPARE(options.firstChildElement("urAccepted").text(), "-1");
+        QCOMPARE(options.firstChildElement("autoUpgradeIntervalH").text(), "0");
     }
-    QCOMPARE(peers, 1);
 }
 
-void TestSyncthingPair::concurrentSavesLeaveConflictCopy()
+void TestSyncthingPair::savesWhileApartLeaveConflictCopy()
 {
     const QString name = QString::fromLatin1(NoteFile::FileName);
     writeFile(QDir(m_pair.folderA()).filePath(name), "first");
@@ -100,18 +86,13 @@ void TestSyncthingPair::concurrentSavesLeaveConflictCopy()
     error = m_pair.startOne(SyncthingPair::B);
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
-    // The copy reaches both folders, under a name the conflict-copy listing knows.
-    QTRY_VERIFY_WITH_TIMEOUT(ConflictCopies::list(m_pair.folderA()).size() == 1
-                                 && ConflictCopies::list(m_pair.folderB()).size() == 1,
-                             SyncTimeoutMs);
+    // Both folders end with the same file and the same copy, under a name the listing knows.
+    QTRY_VERIFY_WITH_TIMEOUT(ConflictCopies::list(m_pair.folderA()).size() == 1, SyncTimeoutMs);
     const ConflictCopy copy = ConflictCopies::list(m_pair.folderA()).first();
     QCOMPARE(copy.engine, ConflictCopy::Engine::Syncthing);
     QVERIFY(m_pair.waitSame(QFileInfo(copy.path).fileName(), QDeadlineTimer(SyncTimeoutMs)));
     QVERIFY(m_pair.waitSame(name, QDeadlineTimer(SyncTimeoutMs)));
-    QFile kept(QDir(m_pair.folderA()).filePath(name));
-    QFile other(copy.path);
-    QVERIFY(kept.open(QIODevice::ReadOnly) && other.open(QIODevice::ReadOnly));
-    const QSet<QByteArray> both = {kept.readAll(), other.readAll()};
+    const QSet<QByteArray> both = {readFile(QDir(m_pair.folderA()).filePath(name)), readFile(copy.path)};
     QCOMPARE(both, (QSet<QByteArray>{"saved on A", "saved on B"}));
 }
 

@@ -8,6 +8,9 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <vector>
 
 namespace {
@@ -250,6 +253,8 @@ QString SyncthingPair::startOne(Machine machine)
     process->setProcessEnvironment(environment());
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(logPath(machine));
+    // A test that dies without its destructors must not leave the instance running.
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process->start(QString::fromLatin1(Program),
                    {QStringLiteral("serve"), QStringLiteral("--home=") + home(machine), QStringLiteral("--no-browser"),
                     QStringLiteral("--no-restart")});
