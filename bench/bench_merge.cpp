@@ -78,21 +78,12 @@ void BM_Merge(benchmark::State &state)
     }
 }
 
-void BM_LoadAndMerge(benchmark::State &state)
-{
-    const Fixture &f = fixture();
-    const NoteFile file(f.theirsPath);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(mergePads(f.base, f.ours, *file.load()));
-}
-
 constexpr int Repetitions = 5;
 
 } // namespace
 
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Merge)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
-BENCHMARK(BM_LoadAndMerge)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
 
 int main(int argc, char **argv)
 {
@@ -103,7 +94,6 @@ int main(int argc, char **argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("merge, 64 MB pad, 10 pages changed on disk, against load", "BM_Merge", "BM_Load", "1.5");
-    reporter.printRatio("load and merge against load", "BM_LoadAndMerge", "BM_Load", "2.5");
     benchmark::Shutdown();
     return 0;
 }

@@ -41,6 +41,7 @@ struct PadMergeResult
     QStringList added;
     QStringList removed;
     QStringList updated;
+    // How many pages ours had, for changed().
     qsizetype oursCount = 0;
 
     // Whether the merged pad differs from ours: other pages, texts or order.
