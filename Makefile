@@ -15,6 +15,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
 PACKAGES += desktop-file-utils appstream man-db groff-base
 PACKAGES += unrtf
 PACKAGES += cups cups-client poppler-utils
+PACKAGES += syncthing
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # env, so that sudo does not drop the setting.

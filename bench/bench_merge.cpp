@@ -1,0 +1,99 @@
+// Merging a 64 MB pad of 1,000 pages in which the file on disk changed 10 pages and this copy
+// one, against loading that file: the merge runs right after such a load.
+#include "RatioReporter.h"
+
+#include "storage/NoteFile.h"
+#include "storage/PadMerge.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int PageCount = 1000;
+constexpr int TextBytes = 64 * 1024;
+constexpr int ChangedThere = 10;
+constexpr int ChangedHere = 500;
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    QString theirsPath;
+    NotePages base;
+    NotePages ours;
+    NotePages theirs;
+
+    Fixture()
+    {
+        QString line = QStringLiteral("The quick brown fox jumps over the lazy dog ") + QChar(0xE9) + QChar(0x20AC)
+                       + QStringLiteral("\r\n");
+        QString text;
+        while (text.toUtf8().size() + line.toUtf8().size() <= TextBytes)
+            text += line;
+        NotePages pages;
+        for (int i = 0; i < PageCount; ++i)
+            pages.append({QStringLiteral("Page %1").arg(i), text + QString::number(i)});
+
+        // This copy read the pad, then its editor changed one page.
+        const QString basePath = dir.filePath(QStringLiteral("base.set"));
+        NoteFile(basePath).save(pages);
+        base = *NoteFile(basePath).load();
+        ours = base;
+        ours[ChangedHere].text += QStringLiteral("typed here");
+        ours[ChangedHere].storedText = {};
+
+        // Another machine changed ten other pages.
+        for (int i = 0; i < ChangedThere; ++i)
+            pages[i * (PageCount / ChangedThere) + 1].text += QStringLiteral("typed there");
+        theirsPath = dir.filePath(QStringLiteral("theirs.set"));
+        NoteFile(theirsPath).save(pages);
+        theirs = *NoteFile(theirsPath).load();
+    }
+};
+
+Fixture &fixture()
+{
+    static Fixture instance;
+    return instance;
+}
+
+void BM_Load(benchmark::State &state)
+{
+    const NoteFile file(fixture().theirsPath);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(file.load());
+}
+
+void BM_Merge(benchmark::State &state)
+{
+    const Fixture &f = fixture();
+    for (auto _ : state) {
+        const PadMergeResult result = mergePads(f.base, f.ours, f.theirs);
+        if (result.updated.size() != ChangedThere || !result.keptTwice.isEmpty())
+            state.SkipWithError("wrong merge");
+        benchmark::DoNotOptimize(result);
+    }
+}
+
+constexpr int Repetitions = 5;
+
+} // namespace
+
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Merge)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    fixture();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatio("merge, 64 MB pad, 10 pages changed on disk, against load", "BM_Merge", "BM_Load", "1.5");
+    benchmark::Shutdown();
+    return 0;
+}

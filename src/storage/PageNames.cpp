@@ -1,0 +1,6 @@
+#include "storage/PageNames.h"
+
+PageNames::PageNames()
+{
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+}

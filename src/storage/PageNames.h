@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QCollator>
+#include <QString>
+
+// How page names are told apart: whole names, letter case ignored, by the user's locale.
+// Add Memo looks a name up this way, and a merge matches pages this way.
+class PageNames
+{
+public:
+    PageNames();
+
+    bool same(const QString &a, const QString &b) const { return compare(a, b) == 0; }
+    int compare(const QString &a, const QString &b) const { return m_collator.compare(a, b); }
+
+    // An order for maps and sets of names in which names that are the same() are equal.
+    // (The collator's sort keys are not: in the C locale they keep letter case.)
+    struct Less
+    {
+        const PageNames *names;
+        bool operator()(const QString &a, const QString &b) const { return names->compare(a, b) < 0; }
+    };
+    Less less() const { return {this}; }
+
+private:
+    QCollator m_collator;
+};
