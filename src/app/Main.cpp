@@ -344,6 +344,7 @@ void TMainForm::FormCreate()
     applyEditorFont(m_editorFont);
     SearchActive = false;
     startSnapshots();
+    startWatching();
     // The buttons show the real states from the first paint, not only after the first tick.
     UpdateToolbarItems();
 }

@@ -17,6 +17,7 @@
 
 class QAction;
 class QFileDialog;
+class QFileSystemWatcher;
 class QLabel;
 class QKeyEvent;
 class QMenu;
@@ -26,6 +27,7 @@ class QToolBar;
 class QToolButton;
 class RecoverySnapshot;
 class RichEdit;
+struct PadMergeResult;
 class TabStrip;
 class TAboutDlg;
 class TFindDlg;
@@ -210,6 +212,18 @@ private:
     void notesSaved();
     void notesAbandoned();
 
+    // Changes on disk by someone else.
+    enum class DiskMerge { Merged, Unchanged, Unreadable };
+    void startWatching();
+    void watchNoteFile();
+    bool changedOnDisk() const;
+    void checkDisk();
+    DiskMerge mergeFromDisk();
+    bool mergeBeforeSave();
+    void mergeConflictCopies();
+    void applyMerge(const PadMergeResult &merged);
+    void showMergedText(int index);
+
     // Crash recovery.
     void offerRecovery();
     void startSnapshots();
@@ -250,6 +264,12 @@ private:
     RecoverySnapshot *m_snapshot = nullptr;
     QString m_snapshotNotice; // what was said about a failing snapshot, until one is written
     NoteFile m_noteFile;
+    // The note file as this copy last read or wrote it; none when there was none.
+    std::optional<FileIdentity> m_diskIdentity;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_diskCheck = nullptr;
+    int m_diskRetries = 0;
+    QHash<QString, FileIdentity> m_handledCopies;
     bool m_notesLoaded = false;
     bool m_closeAllowed = false;
     int m_screenPpi = 96;

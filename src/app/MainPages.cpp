@@ -131,9 +131,11 @@ void TMainForm::PagesRemoveMenuItemClick()
 bool TMainForm::LoadNotes()
 {
     try {
-        std::optional<NotePages> loaded = m_noteFile.load();
+        FileIdentity identity;
+        std::optional<NotePages> loaded = m_noteFile.load(&identity);
         if (!loaded)
             return true; // first start
+        m_diskIdentity = identity;
         m_pages.setBase(*loaded);
         setPages(*loaded);
         return true;
@@ -160,8 +162,11 @@ bool TMainForm::SaveNotes()
 
     m_saveFailure.clear();
     try {
-        m_noteFile.save(m_pages.pages());
+        if (!mergeBeforeSave())
+            return false;
+        m_diskIdentity = m_noteFile.save(m_pages.pages());
         m_pages.setBase(m_pages.pages());
+        watchNoteFile();
         notesSaved();
         return true;
     } catch (const Exception &error) {

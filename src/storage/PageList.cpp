@@ -1,18 +1,6 @@
 #include "storage/PageList.h"
 
-#include "storage/NoteFile.h"
-
-#include <QCollator>
-
-namespace {
-// Names compare as Add Memo compares them: letter case ignored, by the user's locale.
-QCollator nameCollator()
-{
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-} // namespace
+#include "storage/PageNames.h"
 
 PageList::PageList(const QString &firstPageName)
     : m_firstPageName(firstPageName)
@@ -47,17 +35,11 @@ void PageList::removeAt(int index)
     m_pages.removeAt(index);
 }
 
-bool PageList::sameName(const QString &a, const QString &b)
-{
-    return nameCollator().compare(NoteFile::keptName(a), NoteFile::keptName(b)) == 0;
-}
-
 int PageList::find(const QString &name) const
 {
-    const QCollator collator = nameCollator();
-    const QString kept = NoteFile::keptName(name);
+    const PageNames names;
     for (int i = 0; i < count(); ++i) {
-        if (collator.compare(NoteFile::keptName(m_pages.at(i).name), kept) == 0)
+        if (names.same(m_pages.at(i).name, name))
             return i;
     }
     return -1;

@@ -28,10 +28,8 @@ public:
     int append(const QString &name);
     void removeAt(int index);
 
-    // The first page whose name equals name, letter case ignored, or -1. Only the part
-    // of a name that the note file keeps takes part.
+    // The first page whose name is the same as name (see PageNames), or -1.
     int find(const QString &name) const;
-    static bool sameName(const QString &a, const QString &b);
 
     // Every page replaced, as by a load or a restore; no pages is the one empty page.
     void assign(const NotePages &pages);

@@ -3,15 +3,16 @@
 #include <QCollator>
 #include <QString>
 
-// How page names are told apart: whole names, letter case ignored, by the user's locale.
-// Add Memo looks a name up this way, and a merge matches pages this way.
+// How page names are told apart: letter case ignored, by the user's locale, and only the
+// part of a name that the note file keeps. Add Memo looks a name up this way, and a merge
+// matches pages this way.
 class PageNames
 {
 public:
     PageNames();
 
     bool same(const QString &a, const QString &b) const { return compare(a, b) == 0; }
-    int compare(const QString &a, const QString &b) const { return m_collator.compare(a, b); }
+    int compare(const QString &a, const QString &b) const;
 
     // An order for maps and sets of names in which names that are the same() are equal.
     // (The collator's sort keys are not: in the C locale they keep letter case.)

@@ -1,0 +1,176 @@
+// Another program changes the note file while the window is open: the change is merged
+// into the window, never written over, whether a notification came or not.
+
+#include "app/Main.h"
+#include "app/Startup.h"
+#include "editor/RichEdit.h"
+#include "platform/TabStrip.h"
+#include "storage/NoteFile.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextCursor>
+
+#include <memory>
+
+namespace {
+enum class Other { RenamesOver, Garbles, LeavesConflictCopy };
+enum class Then { WaitsForTheWindow, SavesAtOnce };
+
+// "Shop=eggs|Work=mail"
+NotePages pad(const QString &text)
+{
+    NotePages pages;
+    for (const QString &page : text.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        const qsizetype equals = page.indexOf(QLatin1Char('='));
+        pages.append({page.left(equals), page.mid(equals + 1)});
+    }
+    return pages;
+}
+
+QString padText(const NotePages &pages)
+{
+    QStringList parts;
+    for (const NotePage &page : pages)
+        parts.append(page.name + QLatin1Char('=') + page.text);
+    return parts.join(QLatin1Char('|'));
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Other)
+Q_DECLARE_METATYPE(Then)
+
+class TestMainSharing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Startup::initialiseApplication(); }
+    void init();
+    void cleanup();
+
+    void changeOnDiskIsMerged_data();
+    void changeOnDiskIsMerged();
+    void pageOnShowTakesTheirTextWhereTheReaderWas();
+
+private:
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+void TestMainSharing::init()
+{
+    m_env = std::make_unique<TestEnvironment>();
+    QVERIFY(m_env->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+}
+
+void TestMainSharing::cleanup()
+{
+    m_form.reset();
+    m_boxes.reset();
+    m_env.reset();
+}
+
+void TestMainSharing::changeOnDiskIsMerged_data()
+{
+    QTest::addColumn<QString>("typed");     // appended to the page on show, Shop
+    QTest::addColumn<Other>("other");
+    QTest::addColumn<QString>("theirs");
+    QTest::addColumn<Then>("then");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("notice");    // what the status line starts with
+
+    const QString merged = QStringLiteral("Merged changes from disk");
+    QTest::newRow("their page, seen at once") << "" << Other::RenamesOver << "Shop=eggs|Work=mail post"
+                                              << Then::WaitsForTheWindow << "Shop=eggs|Work=mail post" << merged;
+    QTest::newRow("their page, no notification before the save")
+        << " milk" << Other::RenamesOver << "Shop=eggs|Work=mail post" << Then::SavesAtOnce
+        << "Shop=eggs milk|Work=mail post" << merged;
+    QTest::newRow("both changed the page on show")
+        << " milk" << Other::RenamesOver << "Shop=eggs tea|Work=mail" << Then::WaitsForTheWindow
+        << "Shop=eggs milk|Shop (2)=eggs tea|Work=mail" << merged;
+    QTest::newRow("unreadable at the save is moved aside")
+        << " milk" << Other::Garbles << "" << Then::SavesAtOnce << "Shop=eggs milk|Work=mail"
+        << "Pinnote.set on disk could not be read";
+    QTest::newRow("conflict copy") << "" << Other::LeavesConflictCopy << "Shop=eggs|Work=mail|Home=keys"
+                                   << Then::WaitsForTheWindow << "Shop=eggs|Work=mail|Home=keys" << merged;
+}
+
+void TestMainSharing::changeOnDiskIsMerged()
+{
+    QFETCH(QString, typed);
+    QFETCH(Other, other);
+    QFETCH(QString, theirs);
+    QFETCH(Then, then);
+    QFETCH(QString, saved);
+    QFETCH(QString, notice);
+
+    NoteFile notes(m_env->notesPath());
+    notes.save(pad(QStringLiteral("Shop=eggs|Work=mail")));
+    m_form = startMainForm();
+    QVERIFY(m_form);
+    m_form->Memo->moveCursor(QTextCursor::End);
+    m_form->Memo->insertPlainText(typed);
+
+    const QString copy = m_env->filePath(QStringLiteral("Pinnote.sync-conflict-20261209-101112-ABCDEFG.set"));
+    switch (other) {
+    case Other::RenamesOver:
+        notes.save(pad(theirs)); // written aside and renamed over, as sync engines do
+        break;
+    case Other::Garbles:
+        QVERIFY(m_env->writeFile(m_env->notesPath(), QByteArrayLiteral("half-written")));
+        break;
+    case Other::LeavesConflictCopy:
+        NoteFile(copy).save(pad(theirs));
+        break;
+    }
+
+    auto *hintPanel = m_form->findChild<QLabel *>(QStringLiteral("HintPanel"));
+    if (then == Then::WaitsForTheWindow)
+        QTRY_VERIFY(hintPanel->text().startsWith(notice));
+    m_form->FileSaveMenuItem->trigger();
+    QVERIFY(hintPanel->text().startsWith(notice));
+    QCOMPARE(m_boxes->requests().size(), 0);
+    QCOMPARE(padText(*notes.load()), saved);
+
+    const QStringList kept = QDir(m_env->statePath() + QStringLiteral("/pinnote")).entryList(QDir::Files);
+    if (other == Other::Garbles)
+        QVERIFY(kept.contains(QStringLiteral("Pinnote.set")));
+    if (other == Other::LeavesConflictCopy) {
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(kept.contains(QFileInfo(copy).fileName()));
+    }
+}
+
+void TestMainSharing::pageOnShowTakesTheirTextWhereTheReaderWas()
+{
+    const QString lines = QStringLiteral("line\r\n").repeated(400);
+    NoteFile notes(m_env->notesPath());
+    notes.save({{QStringLiteral("Shop"), lines}});
+    m_form = startMainForm(QSize(400, 300));
+    QVERIFY(m_form);
+    m_form->TabControl->setFocus();
+    QTextCursor cursor = m_form->Memo->textCursor();
+    cursor.setPosition(1200);
+    m_form->Memo->setTextCursor(cursor);
+    m_form->Memo->ensureCursorVisible();
+    const int scrolled = m_form->Memo->verticalScrollBar()->value();
+    QVERIFY(scrolled > 0);
+
+    notes.save({{QStringLiteral("Shop"), lines + QStringLiteral("added")}});
+    QTRY_VERIFY(m_form->Memo->text().endsWith(QStringLiteral("added")));
+    QCOMPARE(m_form->Memo->textCursor().position(), 1200);
+    QCOMPARE(m_form->Memo->verticalScrollBar()->value(), scrolled);
+    QVERIFY(m_form->TabControl->hasFocus());
+    QVERIFY(!m_form->Memo->document()->isModified());
+}
+
+QTEST_MAIN(TestMainSharing)
+#include "tst_mainsharing.moc"
