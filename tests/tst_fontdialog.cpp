@@ -60,6 +60,18 @@ bool pickInList(QFontDialog *chooser, const QString &text)
     return false;
 }
 
+// Runs the action once the dialog has put the keyboard focus into one of its fields.
+void whenFocused(std::function<void(TFontDialog *)> action)
+{
+    whenModal([action](TFontDialog *dialog) {
+        QWidget *focus = QApplication::focusWidget();
+        if (focus && dialog->isAncestorOf(focus))
+            action(dialog);
+        else
+            QTimer::singleShot(0, qApp, [action] { whenFocused(action); });
+    });
+}
+
 void press(QWidget *dialog, QDialogButtonBox::StandardButton which)
 {
     dialog->findChild<QDialogButtonBox *>()->button(which)->click();
@@ -91,6 +103,8 @@ private slots:
     void pickedStyleTaken_data();
     void pickedStyleTaken();
     void newFaceResetsCharset();
+    void whatTheUserTypes_data();
+    void whatTheUserTypes();
     void sizeHasNoUpperLimit();
     void cancelChangesNothing_data();
     void cancelChangesNothing();
@@ -261,6 +275,62 @@ void TestFontDialog::newFaceResetsCharset()
     QCOMPARE(font.name(), OtherFace);
     QCOMPARE(font.charset(), 1);
     QCOMPARE(font.size(), 12);
+}
+
+void TestFontDialog::whatTheUserTypes_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<TFontStyles>("style");
+    QTest::addColumn<QStringList>("typed"); // into the focused field; <Tab>, <Enter> and <OK> as named
+    QTest::addColumn<QString>("storedFace");
+    QTest::addColumn<TFontStyles>("storedStyle");
+
+    const QString standard = QString::fromLatin1(TFont::DefaultName);
+    QTest::newRow("Enter confirms") << standard << TFontStyles() << QStringList{"<Enter>"} << standard
+                                    << TFontStyles();
+    QTest::newRow("Enter after a new face") << standard << TFontStyles() << QStringList{OtherFace, "<Enter>"}
+                                            << OtherFace << TFontStyles();
+    QTest::newRow("new face keeps the normal style") << "C059" << TFontStyles() << QStringList{Face, "<OK>"}
+                                                     << Face << TFontStyles();
+    QTest::newRow("the standard face made bold") << standard << TFontStyles()
+                                                 << QStringList{"<Tab>", "Bold", "<OK>"} << standard
+                                                 << TFontStyles(fsBold);
+}
+
+// Each key goes where the focus is, as it would for a user; whatever leaves the dialog
+// open at the end is cancelled.
+void TestFontDialog::whatTheUserTypes()
+{
+    QFETCH(QString, face);
+    QFETCH(TFontStyles, style);
+    QFETCH(QStringList, typed);
+    QFETCH(QString, storedFace);
+    QFETCH(TFontStyles, storedStyle);
+
+    TFont font(Ppi);
+    font.setName(face);
+    font.setStyle(style);
+    bool leftOpen = false;
+    whenFocused([&](TFontDialog *dialog) {
+        for (const QString &keys : typed) {
+            if (keys == QLatin1String("<OK>"))
+                press(dialog, QDialogButtonBox::Ok);
+            else if (keys == QLatin1String("<Tab>") || keys == QLatin1String("<Enter>"))
+                QTest::keyClick(QApplication::focusWidget(), keys == QLatin1String("<Tab>") ? Qt::Key_Tab : Qt::Key_Return);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), keys);
+        }
+        if (dialog->isVisible()) {
+            leftOpen = true;
+            press(dialog, QDialogButtonBox::Cancel);
+        }
+    });
+    const bool accepted = TFontDialog::execute(nullptr, font);
+    QVERIFY(!leftOpen);
+    QVERIFY(accepted);
+    QCOMPARE(font.name(), storedFace);
+    QCOMPARE(font.style(), storedStyle);
+    QCOMPARE(font.size(), int(TFont::DefaultPointSize));
 }
 
 void TestFontDialog::sizeHasNoUpperLimit()

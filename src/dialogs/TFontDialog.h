@@ -7,6 +7,7 @@
 
 class QComboBox;
 class QFontDialog;
+class QListView;
 
 // The font chooser: face, style, size, underline and strikeout from the platform's
 // font dialog, plus the text colour, whose first entry stands for the automatic
@@ -35,9 +36,18 @@ public:
 private:
     void liftSizeLimit();
     int colourIndex(TColor colour);
+    void showStyle(bool bold, bool italic);
+    void faceChanged();
+    void styleMayHaveChanged();
 
     QFontDialog *m_chooser = nullptr;
+    QListView *m_faces = nullptr;
     QComboBox *m_colours = nullptr;
     QFont m_shown;
     bool m_colourPicked = false;
+    // The weight and slant the user last had, kept across a change of face.
+    QString m_face;
+    bool m_bold = false;
+    bool m_italic = false;
+    bool m_settingStyle = false;
 };

@@ -1,5 +1,6 @@
 #include "editor/RichEdit.h"
 
+#include "editor/CaretRest.h"
 #include "platform/BusyCursor.h"
 #include "text/CrlfPositions.h"
 #include "text/TextSearch.h"
@@ -79,6 +80,7 @@ RichEdit::RichEdit(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setAcceptRichText(true);
     applyPalette();
+    CaretRest::instance();
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         if (m_searchTextCurrent) {
             m_searchText = QString();

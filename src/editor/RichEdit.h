@@ -56,6 +56,9 @@ public:
     // window-text colour, which gives way to black or white where it could hardly be
     // read on the background.
     void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
+    // The text colour the font asked for; empty for the automatic colour, whatever the
+    // palette shows to keep it readable on the background.
+    std::optional<QColor> textColour() const { return m_textColour; }
 
     // The format streamOut() writes: the whole text (true) or Rich Text (false).
     bool PlainText = false;
