@@ -6,6 +6,7 @@
 #include "text/TextSearch.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFocusEvent>
 #include <QFont>
 #include <QInputMethodEvent>
@@ -81,6 +82,7 @@ RichEdit::RichEdit(QWidget *parent)
     setAcceptRichText(true);
     applyPalette();
     CaretRest::instance();
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { m_clipboardHasText.reset(); });
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         if (m_searchTextCurrent) {
             m_searchText = QString();
@@ -169,6 +171,15 @@ void RichEdit::copySelection()
 void RichEdit::pasteClipboard()
 {
     paste();
+}
+
+bool RichEdit::clipboardHasText() const
+{
+    if (!m_clipboardHasText) {
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        m_clipboardHasText = data && data->hasText();
+    }
+    return *m_clipboardHasText;
 }
 
 void RichEdit::clearSelection()

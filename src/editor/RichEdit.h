@@ -45,6 +45,10 @@ public:
     void cutSelection();
     void copySelection();
     void pasteClipboard();
+    // Whether the clipboard holds plain text. Asking is a round trip to the display
+    // server, which an idle window's refresh should not make every second: the answer
+    // is kept until the clipboard changes.
+    bool clipboardHasText() const;
     void clearSelection(); // deletes the selection, clipboard untouched
 
     // First match of what in [from, to) searching forward, or -1; to == -1 means the end.
@@ -92,6 +96,7 @@ private:
     mutable QString m_searchText;
     mutable bool m_searchTextCurrent = false;
 
+    mutable std::optional<bool> m_clipboardHasText;
     QColor m_background;
     std::optional<QColor> m_textColour;
     bool m_applyingPalette = false;
