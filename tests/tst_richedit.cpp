@@ -131,6 +131,7 @@ private slots:
     void setTextClearsUndo();
     void clipboardCommands_data();
     void clipboardCommands();
+    void clipboardHasTextFollowsTheClipboard();
     void findText_data();
     void findText();
     void findSeesEveryEdit();
@@ -439,6 +440,22 @@ void TestRichEdit::clipboardCommands()
     QCOMPARE(QGuiApplication::clipboard()->text(), expectedClipboard);
     QCOMPARE(m_edit->selection().end, expectedCaret);
     verifyPositionsAgree(*m_edit);
+}
+
+// The answer is kept between refreshes; every change of the clipboard must reach it.
+void TestRichEdit::clipboardHasTextFollowsTheClipboard()
+{
+    QVERIFY(!m_edit->clipboardHasText());
+    putOnClipboard(u"pasted"_qs);
+    QVERIFY(m_edit->clipboardHasText());
+    QGuiApplication::clipboard()->clear();
+    QVERIFY(!m_edit->clipboardHasText());
+    putOnClipboard(QString(), u"<b>no plain text</b>"_qs);
+    QCOMPARE(m_edit->clipboardHasText(), QGuiApplication::clipboard()->mimeData()->hasText());
+    m_edit->setText(u"one"_qs);
+    m_edit->selectAllText();
+    m_edit->copySelection();
+    QVERIFY(m_edit->clipboardHasText());
 }
 
 void TestRichEdit::findText_data()
