@@ -141,9 +141,8 @@ TFontDialog::TFontDialog(QWidget *parent)
     liftSizeLimit();
     // The face list comes first. A new face selects its first style unless one is named
     // alike, often an oblique one; after the chooser is done, pick the closest instead.
-    m_faces = m_chooser->findChild<QListView *>();
-    if (m_faces)
-        connect(m_faces->selectionModel(), &QItemSelectionModel::currentChanged, this, &TFontDialog::faceChanged);
+    if (const QListView *faces = m_chooser->findChild<QListView *>())
+        connect(faces->selectionModel(), &QItemSelectionModel::currentChanged, this, &TFontDialog::faceChanged);
     connect(m_chooser, &QFontDialog::currentFontChanged, this, &TFontDialog::styleMayHaveChanged);
 
     m_colours = new QComboBox(this);

@@ -7,7 +7,6 @@
 
 class QComboBox;
 class QFontDialog;
-class QListView;
 
 // The font chooser: face, style, size, underline and strikeout from the platform's
 // font dialog, plus the text colour, whose first entry stands for the automatic
@@ -41,7 +40,6 @@ private:
     void styleMayHaveChanged();
 
     QFontDialog *m_chooser = nullptr;
-    QListView *m_faces = nullptr;
     QComboBox *m_colours = nullptr;
     QFont m_shown;
     bool m_colourPicked = false;
