@@ -6,6 +6,11 @@
 #include "support/ProgramUnderTest.h"
 #include "support/XSession.h"
 
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTest>
@@ -36,9 +41,11 @@ private slots:
     void printsThePageOnShow_data();
     void printsThePageOnShow();
     void cancelPrintsNothingAndSetupChoosesThePrinter();
+    void textColourOnPaper_data();
+    void textColourOnPaper();
 
 private:
-    QString start(const QString &text);
+    QString start(const QString &text, const QByteArray &settings = QByteArray());
     // Types the keys (xdotool key syntax, one press per word) and waits for a window titled so.
     QString keysOpen(const QString &keys, const QString &title);
 
@@ -64,9 +71,12 @@ void TestEndToEndPrint::init()
     m_run = std::make_unique<ProgramUnderTest>(m_x);
 }
 
-QString TestEndToEndPrint::start(const QString &text)
+QString TestEndToEndPrint::start(const QString &text, const QByteArray &settings)
 {
     NoteFile(m_run->notesPath()).save({NotePage{QStringLiteral("Memo"), text}});
+    if (QFile ini(m_run->settingsPath()); !settings.isEmpty()
+        && (!QDir().mkpath(QFileInfo(ini).path()) || !ini.open(QIODevice::WriteOnly) || ini.write(settings) != settings.size()))
+        return QString();
     m_window = m_run->start() ? m_run->waitForWindow(MainTitle) : QString();
     return m_window;
 }
@@ -161,6 +171,39 @@ void TestEndToEndPrint::cancelPrintsNothingAndSetupChoosesThePrinter()
     const QString info = PrivateCups::run(QStringLiteral("pdfinfo"), {job});
     QVERIFY2(info.contains(QStringLiteral("Page size:       792 x 612")), qPrintable(info));
     QCOMPARE(m_cups.jobs(Alpha).size(), alphaBefore + 1);
+}
+
+void TestEndToEndPrint::textColourOnPaper_data()
+{
+    QTest::addColumn<QByteArray>("colours"); // the stored page and text colours, 0x00BBGGRR
+    QTest::addColumn<QColor>("ink");
+    QTest::newRow("light page, automatic colour") << QByteArray("65535 -2147483640") << QColor(Qt::black);
+    QTest::newRow("dark page, automatic colour") << QByteArray("8388608 -2147483640") << QColor(Qt::black);
+    QTest::newRow("dark page, yellow chosen") << QByteArray("8388608 65535") << QColor(Qt::yellow);
+}
+
+void TestEndToEndPrint::textColourOnPaper()
+{
+    QFETCH(QByteArray, colours);
+    QFETCH(QColor, ink);
+    const qsizetype before = m_cups.jobs(Alpha).size();
+    const QList<QByteArray> stored = colours.split(' ');
+    QVERIFY(!start(numberedLines(3), "[Settings]\nColour=" + stored[0] + "\n[Font]\nColor=" + stored[1] + "\nSize=24\nBold=1\n").isEmpty());
+    m_run->key(keysOpen(QStringLiteral("ctrl+p"), PrintTitle), QStringLiteral("Return"));
+    const QString job = m_cups.waitForJob(Alpha, before);
+    QVERIFY2(!job.isEmpty(), "no job reached the printer");
+    const QString sheet = m_run->filePath(QStringLiteral("sheet"));
+    PrivateCups::run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
+                                                  QStringLiteral("-singlefile"), job, sheet});
+    const QImage image(sheet + QStringLiteral(".png"));
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            inked += qAbs(pixel.red() - ink.red()) + qAbs(pixel.green() - ink.green()) + qAbs(pixel.blue() - ink.blue()) < 60;
+        }
+    }
+    QVERIFY2(inked >= 50, qPrintable(QStringLiteral("%1 pixels of %2 on the sheet").arg(inked).arg(ink.name())));
 }
 
 // A QGuiApplication for QPrinter; the program under test runs on the X display.

@@ -60,6 +60,17 @@ bool pickInList(QFontDialog *chooser, const QString &text)
     return false;
 }
 
+// Runs the action on the dialog once it has the keyboard focus in one of its fields.
+void whenFocused(std::function<void(TFontDialog *)> action)
+{
+    whenModal([action](TFontDialog *dialog) {
+        if (dialog->isAncestorOf(QApplication::focusWidget()))
+            action(dialog);
+        else
+            whenFocused(action);
+    });
+}
+
 void press(QWidget *dialog, QDialogButtonBox::StandardButton which)
 {
     dialog->findChild<QDialogButtonBox *>()->button(which)->click();
@@ -91,6 +102,8 @@ private slots:
     void pickedStyleTaken_data();
     void pickedStyleTaken();
     void newFaceResetsCharset();
+    void whatTheUserTypes_data();
+    void whatTheUserTypes();
     void sizeHasNoUpperLimit();
     void cancelChangesNothing_data();
     void cancelChangesNothing();
@@ -261,6 +274,48 @@ void TestFontDialog::newFaceResetsCharset()
     QCOMPARE(font.name(), OtherFace);
     QCOMPARE(font.charset(), 1);
     QCOMPARE(font.size(), 12);
+}
+
+void TestFontDialog::whatTheUserTypes_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QStringList>("keys"); // typed where the focus is; <Tab>, <Enter> and <OK> by name
+    QTest::addColumn<QString>("storedFace");
+    QTest::addColumn<TFontStyles>("storedStyle");
+
+    const QString standard = QString::fromLatin1(TFont::DefaultName);
+    QTest::newRow("Enter confirms") << standard << QStringList{"<Enter>"} << standard << TFontStyles();
+    QTest::newRow("a new face keeps the normal style") << "C059" << QStringList{Face, "<OK>"} << Face << TFontStyles();
+    QTest::newRow("the standard face made bold") << standard << QStringList{"<Tab>", "Bold", "<OK>"} << standard
+                                                 << TFontStyles(fsBold);
+}
+
+void TestFontDialog::whatTheUserTypes()
+{
+    QFETCH(QString, face);
+    QFETCH(QStringList, keys);
+    QFETCH(QString, storedFace);
+    QFETCH(TFontStyles, storedStyle);
+
+    TFont font(Ppi);
+    font.setName(face);
+    bool leftOpen = false;
+    whenFocused([&](TFontDialog *dialog) {
+        for (const QString &key : keys) {
+            if (key == QLatin1String("<OK>"))
+                press(dialog, QDialogButtonBox::Ok);
+            else if (key.startsWith(u'<'))
+                QTest::keyClick(QApplication::focusWidget(), key == QLatin1String("<Tab>") ? Qt::Key_Tab : Qt::Key_Return);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), key);
+        }
+        leftOpen = dialog->isVisible();
+        if (leftOpen)
+            press(dialog, QDialogButtonBox::Cancel);
+    });
+    QVERIFY(TFontDialog::execute(nullptr, font) && !leftOpen);
+    QCOMPARE(font.name(), storedFace);
+    QCOMPARE(font.style(), storedStyle);
 }
 
 void TestFontDialog::sizeHasNoUpperLimit()

@@ -1,6 +1,8 @@
 #include "editor/RichEdit.h"
+#include "editor/CaretRest.h"
 #include "platform/BusyCursor.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -25,6 +27,30 @@
 #include <memory>
 
 namespace {
+
+// The blink is the text control's only timer while nobody clicks three times.
+bool blinking(const RichEdit &edit)
+{
+    for (QObject *child : edit.children()) {
+        if (qstrcmp(child->metaObject()->className(), "QWidgetTextControl") == 0)
+            return !QAbstractEventDispatcher::instance()->registeredTimers(child).isEmpty();
+    }
+    return false;
+}
+
+// Whether the caret's column, right of a blank, is drawn: the caret inverts the page.
+bool caretDrawn(RichEdit &edit)
+{
+    const QImage shot = edit.viewport()->grab().toImage();
+    const QRect caret = edit.cursorRect();
+    const QColor page = edit.palette().color(QPalette::Base);
+    for (int y = caret.top(); y <= caret.bottom(); ++y) {
+        const QColor pixel = shot.pixelColor(caret.left(), y);
+        if (qAbs(pixel.red() - page.red()) + qAbs(pixel.green() - page.green()) + qAbs(pixel.blue() - page.blue()) > 60)
+            return true;
+    }
+    return false;
+}
 
 const QString Nbsp = QString(QChar::Nbsp);
 const QString LineSeparator = QString(QChar::LineSeparator);
@@ -131,6 +157,8 @@ private slots:
     void setTextClearsUndo();
     void clipboardCommands_data();
     void clipboardCommands();
+    void caretRestsWhenIdle_data();
+    void caretRestsWhenIdle();
     void findText_data();
     void findText();
     void findSeesEveryEdit();
@@ -427,7 +455,9 @@ void TestRichEdit::clipboardCommands()
     QFETCH(int, expectedCaret);
 
     m_edit->setText(u"one\r\ntwo"_qs);
+    QVERIFY(!m_edit->clipboardHasText()); // the answer is kept, so each change must reach it
     putOnClipboard(clipboardBefore);
+    QVERIFY(m_edit->clipboardHasText());
     m_edit->setSelection(start, end);
     switch (command) {
     case ClipboardCommand::Cut: m_edit->cutSelection(); break;
@@ -439,6 +469,32 @@ void TestRichEdit::clipboardCommands()
     QCOMPARE(QGuiApplication::clipboard()->text(), expectedClipboard);
     QCOMPARE(m_edit->selection().end, expectedCaret);
     verifyPositionsAgree(*m_edit);
+}
+
+void TestRichEdit::caretRestsWhenIdle_data()
+{
+    QTest::addColumn<bool>("click"); // woken by a click, else by a key
+    QTest::newRow("a key wakes it") << false;
+    QTest::newRow("a click wakes it") << true;
+}
+
+void TestRichEdit::caretRestsWhenIdle()
+{
+    QFETCH(bool, click);
+    m_edit->setText(u"Milk \r\nBread"_qs);
+    showAndActivate();
+    m_edit->setFocus();
+    CaretRest::setDelay(std::chrono::milliseconds(200)); // not the program's 10 s
+    const auto restore = qScopeGuard([] { CaretRest::setDelay(CaretRest::DefaultDelay); });
+    QTest::keyClick(m_edit, Qt::Key_End);
+    QVERIFY(blinking(*m_edit));
+    QTRY_VERIFY(!blinking(*m_edit));
+    QVERIFY(caretDrawn(*m_edit));
+    if (click)
+        QTest::mouseClick(m_edit->viewport(), Qt::LeftButton, {}, m_edit->cursorRect().center());
+    else
+        QTest::keyClick(m_edit, Qt::Key_Home);
+    QVERIFY(blinking(*m_edit));
 }
 
 void TestRichEdit::findText_data()

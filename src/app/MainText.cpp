@@ -4,14 +4,10 @@
 
 #include "editor/RichEdit.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 
 bool TMainForm::clipboardHasText() const
 {
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    return data && data->hasText();
+    return Memo->clipboardHasText();
 }
 
 void TMainForm::EditCutMenuItemClick()

@@ -6,10 +6,12 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -102,6 +104,21 @@ QString closestStyle(const QString &family, bool bold, bool italic)
     return best;
 }
 
+// The chooser sits in the dialog as a plain widget; Enter in its lists and Escape, which
+// would close the chooser alone and leave an empty dialog, close the whole dialog.
+class EmbeddedChooser : public QFontDialog
+{
+public:
+    using QFontDialog::QFontDialog;
+
+protected:
+    void done(int result) override
+    {
+        if (auto *outer = qobject_cast<QDialog *>(parentWidget()))
+            outer->done(result);
+    }
+};
+
 QIcon swatch(TColor colour)
 {
     QPixmap pixmap(SwatchSize, SwatchSize);
@@ -116,14 +133,17 @@ TFontDialog::TFontDialog(QWidget *parent)
 {
     setWindowTitle(QString::fromLatin1(DialogTitle));
 
-    m_chooser = new QFontDialog(this);
+    m_chooser = new EmbeddedChooser(this);
     m_chooser->setObjectName(QString::fromLatin1(FontChooserName));
     m_chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     m_chooser->setWindowFlags(Qt::Widget);
     m_chooser->setSizeGripEnabled(false);
     liftSizeLimit();
-    // Escape inside the embedded chooser closes it alone; make it cancel the whole dialog.
-    connect(m_chooser, &QDialog::rejected, this, &QDialog::reject);
+    // The face list comes first. A new face selects its first style unless one is named
+    // alike, often an oblique one; after the chooser is done, pick the closest instead.
+    if (const QListView *faces = m_chooser->findChild<QListView *>())
+        connect(faces->selectionModel(), &QItemSelectionModel::currentChanged, this, &TFontDialog::faceChanged);
+    connect(m_chooser, &QFontDialog::currentFontChanged, this, &TFontDialog::styleMayHaveChanged);
 
     m_colours = new QComboBox(this);
     m_colours->setObjectName(QString::fromLatin1(ColourComboName));
@@ -164,20 +184,53 @@ int TFontDialog::colourIndex(TColor colour)
     return m_colours->count() - 1;
 }
 
-void TFontDialog::preset(const TFont &font)
+void TFontDialog::showStyle(bool bold, bool italic)
 {
-    const QFont wanted = font.toQFont();
-    m_chooser->setCurrentFont(wanted);
     // The chooser matches styles by generic names ("Normal", "Italic") and falls back to
     // the first style of the family, which may be an oblique one; name the style exactly.
-    const QString family = m_chooser->currentFont().family();
-    const QString style = closestStyle(family, wanted.bold(), wanted.italic());
-    if (!style.isEmpty()) {
-        QFont exact = wanted;
-        exact.setFamily(family);
-        exact.setStyleName(style);
-        m_chooser->setCurrentFont(exact);
-    }
+    const QFont shown = m_chooser->currentFont();
+    const QString style = closestStyle(shown.family(), bold, italic);
+    if (style.isEmpty() || style == shown.styleName())
+        return;
+    QFont exact = shown;
+    exact.setStyleName(style);
+    m_settingStyle = true;
+    m_chooser->setCurrentFont(exact);
+    m_settingStyle = false;
+}
+
+void TFontDialog::faceChanged()
+{
+    const QString face = m_chooser->currentFont().family();
+    if (m_settingStyle || face == m_face)
+        return;
+    m_face = face;
+    showStyle(m_bold, m_italic);
+}
+
+void TFontDialog::styleMayHaveChanged()
+{
+    const QFont shown = m_chooser->currentFont();
+    if (m_settingStyle || shown.family() != m_face)
+        return;
+    m_bold = isBold(shown.weight());
+    m_italic = shown.style() != QFont::StyleNormal;
+}
+
+void TFontDialog::preset(const TFont &font)
+{
+    QFont wanted = font.toQFont();
+    // A face the system lacks is shown as the face that stands in for it, with that
+    // face's styles; the name stays unless the user picks another face.
+    if (!QFontDatabase::hasFamily(wanted.family()))
+        wanted.setFamily(QFontInfo(wanted).family());
+    m_bold = wanted.bold();
+    m_italic = wanted.italic();
+    m_settingStyle = true;
+    m_chooser->setCurrentFont(wanted);
+    m_settingStyle = false;
+    m_face = m_chooser->currentFont().family();
+    showStyle(m_bold, m_italic);
     m_shown = m_chooser->currentFont();
     {
         const QSignalBlocker blocker(m_colours);

@@ -35,9 +35,17 @@ public:
 private:
     void liftSizeLimit();
     int colourIndex(TColor colour);
+    void showStyle(bool bold, bool italic);
+    void faceChanged();
+    void styleMayHaveChanged();
 
     QFontDialog *m_chooser = nullptr;
     QComboBox *m_colours = nullptr;
     QFont m_shown;
     bool m_colourPicked = false;
+    // The weight and slant the user last had, kept across a change of face.
+    QString m_face;
+    bool m_bold = false;
+    bool m_italic = false;
+    bool m_settingStyle = false;
 };

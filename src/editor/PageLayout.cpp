@@ -50,11 +50,10 @@ LineSpan spanOf(QAbstractTextDocumentLayout *layout, const QTextBlock &block, co
 PageLayout::PageLayout(const RichEdit &editor)
     : m_document(editor.document()->clone())
 {
-    // The editor's text colour lives in its palette, not in the document; an automatic
-    // colour is the dark text of paper rather than whatever the screen's theme uses.
-    const QPalette palette = editor.palette();
-    m_textColour = palette.isBrushSet(QPalette::Active, QPalette::Text) ? palette.color(QPalette::Text)
-                                                                         : QColor(Qt::black);
+    // The editor's text colour lives in its palette, not in the document. The automatic
+    // colour prints as the dark text of paper, however the screen made it readable on
+    // the page's background.
+    m_textColour = editor.textColour().value_or(QColor(Qt::black));
     m_document->setDocumentMargin(0);
     QTextOption option = m_document->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

@@ -1,10 +1,12 @@
 #include "editor/RichEdit.h"
 
+#include "editor/CaretRest.h"
 #include "platform/BusyCursor.h"
 #include "text/CrlfPositions.h"
 #include "text/TextSearch.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFocusEvent>
 #include <QFont>
 #include <QInputMethodEvent>
@@ -80,6 +82,8 @@ RichEdit::RichEdit(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setAcceptRichText(true);
     applyPalette();
+    CaretRest::instance();
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { m_clipboardHasText.reset(); });
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         if (m_searchTextCurrent) {
             m_searchText = QString();
@@ -171,6 +175,15 @@ void RichEdit::copySelection()
 void RichEdit::pasteClipboard()
 {
     paste();
+}
+
+bool RichEdit::clipboardHasText() const
+{
+    if (!m_clipboardHasText) {
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        m_clipboardHasText = data && data->hasText();
+    }
+    return *m_clipboardHasText;
 }
 
 void RichEdit::clearSelection()

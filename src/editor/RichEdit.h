@@ -45,6 +45,10 @@ public:
     void cutSelection();
     void copySelection();
     void pasteClipboard();
+    // Whether the clipboard holds plain text. Asking is a round trip to the display
+    // server, which an idle window's refresh should not make every second: the answer
+    // is kept until the clipboard changes.
+    bool clipboardHasText() const;
     void clearSelection(); // deletes the selection, clipboard untouched
 
     // First match of what in [from, to) searching forward, or -1; to == -1 means the end.
@@ -56,6 +60,9 @@ public:
     // window-text colour, which gives way to black or white where it could hardly be
     // read on the background.
     void setDefaultFont(const QFont &font, const std::optional<QColor> &colour);
+    // The text colour the font asked for; empty for the automatic colour, whatever the
+    // palette shows to keep it readable on the background.
+    std::optional<QColor> textColour() const { return m_textColour; }
 
     // The format streamOut() writes: the whole text (true) or Rich Text (false).
     bool PlainText = false;
@@ -93,6 +100,7 @@ private:
     mutable QString m_searchText;
     mutable bool m_searchTextCurrent = false;
 
+    mutable std::optional<bool> m_clipboardHasText;
     QColor m_background;
     std::optional<QColor> m_textColour;
     bool m_applyingPalette = false;
