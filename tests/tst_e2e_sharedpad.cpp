@@ -127,7 +127,8 @@ bool TestEndToEndSharedPad::startPrograms()
 
 void TestEndToEndSharedPad::key(SyncthingPair::Machine which, const QString &keys)
 {
-    machine(which).run->key(machine(which).window, keys);
+    m_x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), machine(which).window});
+    m_x.xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--clearmodifiers")} + keys.split(QLatin1Char(' ')));
 }
 
 void TestEndToEndSharedPad::type(SyncthingPair::Machine which, const QString &text)

@@ -18,6 +18,9 @@
 
 #include <memory>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace {
 enum class Other { RenamesOver, Garbles, LeavesConflictCopy };
 enum class Then { WaitsForTheWindow, SavesAtOnce };
@@ -57,6 +60,7 @@ private slots:
     void changeOnDiskIsMerged_data();
     void changeOnDiskIsMerged();
     void pageOnShowTakesTheirTextWhereTheReaderWas();
+    void untouchedPadIsReadOnce();
 
 private:
     std::unique_ptr<TestEnvironment> m_env;
@@ -170,6 +174,33 @@ void TestMainSharing::pageOnShowTakesTheirTextWhereTheReaderWas()
     QCOMPARE(m_form->Memo->verticalScrollBar()->value(), scrolled);
     QVERIFY(m_form->TabControl->hasFocus());
     QVERIFY(!m_form->Memo->document()->isModified());
+}
+
+void TestMainSharing::untouchedPadIsReadOnce()
+{
+    NoteFile notes(m_env->notesPath());
+    notes.save(pad(QStringLiteral("Shop=eggs")));
+    const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(events >= 0);
+    QVERIFY(::inotify_add_watch(events, QFile::encodeName(m_env->path()).constData(), IN_OPEN) >= 0);
+
+    m_form = startMainForm();
+    QVERIFY(m_form);
+    m_form->Memo->insertPlainText(QStringLiteral("milk "));
+    m_form->FileSaveMenuItem->trigger();
+    QVERIFY(m_form->close());
+
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = ::read(events, buffer, sizeof buffer)) > 0;) {
+        for (char *at = buffer; at < buffer + got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(at)->len) {
+            const auto *event = reinterpret_cast<inotify_event *>(at);
+            opens += event->len > 0 && qstrcmp(event->name, "Pinnote.set") == 0;
+        }
+    }
+    ::close(events);
+    QCOMPARE(opens, 1);
+    QCOMPARE(padText(*notes.load()), QStringLiteral("Shop=milk eggs"));
 }
 
 QTEST_MAIN(TestMainSharing)
