@@ -49,7 +49,7 @@ QPixmap programIcon(const QSize &size, qreal pixelRatio)
 } // namespace
 
 TAboutDlg::TAboutDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
