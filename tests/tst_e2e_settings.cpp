@@ -53,13 +53,10 @@ private slots:
     void geometryAndToolbarSurviveRestart_data();
     void geometryAndToolbarSurviveRestart();
     void onTopKeepsPositionAndSize();
-    void startupBoxKeepsStoredBounds();
-    void windowOutOfReachOpensOnScreen_data();
-    void windowOutOfReachOpensOnScreen();
+    void storedBoundsAreReachable_data();
+    void storedBoundsAreReachable();
 
 private:
-    void writeSettings(const QByteArray &text) const;
-    QString startAndWaitForMain();
     bool isOnTop(const QString &window) const;
     void closeAndWait(const QString &window, CloseBy how);
     QRect storedBounds() const;
@@ -119,23 +116,10 @@ QRect TestEndToEndSettings::storedBounds() const
     return okX && okY && okW && okH ? bounds : QRect();
 }
 
-void TestEndToEndSettings::writeSettings(const QByteArray &text) const
-{
-    QDir().mkpath(QFileInfo(m_run->settingsPath()).path());
-    QFile file(m_run->settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(text), text.size());
-}
-
 bool TestEndToEndSettings::isOnTop(const QString &window) const
 {
     return m_x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")})
         .contains(QLatin1String("_NET_WM_STATE_ABOVE"));
-}
-
-QString TestEndToEndSettings::startAndWaitForMain()
-{
-    return m_run->start() ? m_run->waitForWindow(QStringLiteral("^Pinnote$")) : QString();
 }
 
 // Regression: each switch remapped the window, and the window manager put it back a
@@ -143,94 +127,59 @@ QString TestEndToEndSettings::startAndWaitForMain()
 void TestEndToEndSettings::onTopKeepsPositionAndSize()
 {
     const QRect outer(100, 100, 400, 280);
-    QString window = startAndWaitForMain();
-    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
-    QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), outer, WaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(isOnTop(window), WaitMs);
-    constexpr int Switches = 8;
-    for (int i = 1; i <= Switches; ++i) {
-        const bool onTop = i % 2 == 0;
+    QVERIFY(m_run->start());
+    QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.outerGeometry(window) == outer && isOnTop(window), WaitMs);
+    for (int i = 1; i <= 8; ++i) {
         // Alt+V opens the View menu; "o" picks &On Top.
         m_run->key(window, QStringLiteral("alt+v"));
         m_x.xdotool({QStringLiteral("key"), QStringLiteral("o")});
-        QTRY_VERIFY_WITH_TIMEOUT(!(window = m_x.findWindows(QStringLiteral("^Pinnote$")).value(0)).isEmpty()
-                                     && isOnTop(window) == onTop,
+        QTRY_VERIFY_WITH_TIMEOUT(isOnTop(window = m_x.findWindows(QStringLiteral("^Pinnote$")).value(0)) == (i % 2 == 0),
                                  WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), outer, WaitMs);
     }
-    m_x.grabWindow(window, ProgramUnderTest::screenshotPath(QStringLiteral("on-top-switched.png")));
     closeAndWait(window, CloseBy::AltF4);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(storedBounds(), outer);
+    if (!QTest::currentTestFailed())
+        QCOMPARE(storedBounds(), outer);
 }
 
-// Regression: the box made the hidden window native, and the stored outer bounds then
-// went to its client area.
-void TestEndToEndSettings::startupBoxKeepsStoredBounds()
+void TestEndToEndSettings::storedBoundsAreReachable_data()
 {
-    const QRect outer(300, 200, 500, 350);
-    writeSettings("[Settings]\nOnTop=0, 2\nXPos=300\nYPos=200\nXSize=500\nYSize=350\n");
-    QVERIFY(m_run->start());
-    // The box says "Invalid data type for 'OnTop'" under the caption Pinnote, before the
-    // main window shows.
-    const QString box = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
-    QVERIFY2(!box.isEmpty(), m_run->describeMissingWindow("no start-up box appeared").constData());
-    m_run->key(box, QStringLiteral("Return"));
-    QString window;
-    QTRY_VERIFY_WITH_TIMEOUT(!(window = m_x.findWindows(QStringLiteral("^Pinnote$")).value(0)).isEmpty()
-                                 && window != box && m_x.outerGeometry(window) == outer,
-                             WaitMs);
-    closeAndWait(window, CloseBy::AltF4);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(storedBounds(), outer);
-}
-
-void TestEndToEndSettings::windowOutOfReachOpensOnScreen_data()
-{
-    QTest::addColumn<QPoint>("stored");
-    QTest::addColumn<bool>("kept");
-
-    QTest::newRow("above and left") << QPoint(-360, -252) << false;
-    QTest::newRow("far left") << QPoint(-5000, 100) << false;
-    QTest::newRow("beyond the right edge") << QPoint(5000, 100) << false;
-    QTest::newRow("below the bottom") << QPoint(100, 5000) << false;
-    QTest::newRow("corner just showing") << QPoint(990, 740) << false;
-    QTest::newRow("title bar above the top") << QPoint(200, -10) << false;
-    QTest::newRow("half off the left, title bar in reach") << QPoint(-200, 100) << true;
-}
-
-void TestEndToEndSettings::windowOutOfReachOpensOnScreen()
-{
-    QFETCH(QPoint, stored);
-    QFETCH(bool, kept);
+    QTest::addColumn<QByteArray>("stored"); // XPos, YPos; the size is 400 by 280
+    QTest::addColumn<QRect>("opened");
     const QSize size(400, 280);
-    writeSettings(QStringLiteral("[Settings]\nXPos=%1\nYPos=%2\nXSize=%3\nYSize=%4\n")
-                      .arg(stored.x())
-                      .arg(stored.y())
-                      .arg(size.width())
-                      .arg(size.height())
-                      .toLatin1());
-    const QString window = startAndWaitForMain();
-    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
-    QRect outer;
-    QTRY_COMPARE_WITH_TIMEOUT((outer = m_x.outerGeometry(window)).size(), size, WaitMs);
-    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("placed.png")));
-    if (kept) {
-        QCOMPARE(outer.topLeft(), stored);
-    } else {
-        // A square of the title bar, along the top of the frame, is on the screen.
-        const QRect titleBar(outer.topLeft(), QSize(outer.width(), 50));
-        const QRect shown = titleBar.intersected(QRect(QPoint(0, 0), XSession::ScreenSize));
-        QVERIFY2(shown.width() >= 50 && shown.height() >= 50, qPrintable(QStringLiteral("frame at %1, %2").arg(outer.x()).arg(outer.y())));
-    }
-    // Only a close writes the settings.
-    QCOMPARE(storedValue(QStringLiteral("XPos")), QString::number(stored.x()));
+    const QPoint farCorner(XSession::ScreenSize.width() - size.width(), XSession::ScreenSize.height() - size.height());
+
+    // Regression: the box made the hidden window native, and the stored outer bounds then
+    // went to its client area.
+    QTest::newRow("after a start-up box") << QByteArray("OnTop=0, 2\nXPos=300\nYPos=200") << QRect(QPoint(300, 200), size);
+    QTest::newRow("half off the left, title bar in reach") << QByteArray("XPos=-200\nYPos=100") << QRect(QPoint(-200, 100), size);
+    QTest::newRow("above and left") << QByteArray("XPos=-360\nYPos=-252") << QRect(QPoint(0, 0), size);
+    QTest::newRow("title bar above the top") << QByteArray("XPos=200\nYPos=-10") << QRect(QPoint(200, 0), size);
+    QTest::newRow("beyond the right edge") << QByteArray("XPos=5000\nYPos=100") << QRect(QPoint(farCorner.x(), 100), size);
+    QTest::newRow("below the bottom") << QByteArray("XPos=100\nYPos=5000") << QRect(QPoint(100, farCorner.y()), size);
+    QTest::newRow("corner just showing") << QByteArray("XPos=990\nYPos=740") << QRect(farCorner, size);
+}
+
+void TestEndToEndSettings::storedBoundsAreReachable()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QRect, opened);
+    QVERIFY(QDir().mkpath(QFileInfo(m_run->settingsPath()).path()));
+    QFile ini(m_run->settingsPath());
+    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Settings]\nXSize=400\nYSize=280\n" + stored + '\n') > 0);
+    ini.close();
+    QVERIFY(m_run->start());
+    // An unreadable value is reported under the caption Pinnote before the window shows.
+    if (stored.contains("OnTop"))
+        m_run->key(m_run->waitForWindow(QStringLiteral("^Pinnote$")), QStringLiteral("Return"));
+    QString window;
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.outerGeometry(window = m_x.findWindows(QStringLiteral("^Pinnote$")).value(0)) == opened,
+                             WaitMs);
+    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("opened.png")));
     closeAndWait(window, CloseBy::AltF4);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(storedBounds(), outer);
+    if (!QTest::currentTestFailed())
+        QCOMPARE(storedBounds(), opened);
 }
 
 void TestEndToEndSettings::geometryAndToolbarSurviveRestart_data()
