@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +22,8 @@ private slots:
 
     void exitThroughFileMenuWritesFirstStartFile();
     void corruptNoteFileStopsStartupAndIsLeftAlone();
+    void dialogsCannotBeMinimised_data();
+    void dialogsCannotBeMinimised();
 
 private:
 
@@ -67,6 +70,61 @@ void TestEndToEnd::exitThroughFileMenuWritesFirstStartFile()
     QVERIFY(notes.open(QIODevice::ReadOnly));
     QCOMPARE(notes.readAll().toHex(' '),
              QByteArray("06 0b 54 4b 57 2d 50 69 6e 6e 6f 74 65 02 01 01 06 04 4d 65 6d 6f 06 00 00"));
+}
+
+void TestEndToEnd::dialogsCannotBeMinimised_data()
+{
+    QTest::addColumn<QStringList>("openKeys");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("closeKey");
+
+    QTest::newRow("About") << QStringList{QStringLiteral("alt+h"), QStringLiteral("a")} << QStringLiteral("About")
+                           << QStringLiteral("Return");
+    QTest::newRow("Find Text") << QStringList{QStringLiteral("ctrl+f")} << QStringLiteral("Find Text")
+                               << QStringLiteral("Escape");
+    QTest::newRow("New Memo") << QStringList{QStringLiteral("alt+p"), QStringLiteral("m")}
+                              << QStringLiteral("New Memo") << QStringLiteral("Escape");
+}
+
+// Regression: the window manager minimised a modal dialog, and the main window behind it
+// took no input with nothing on show to answer.
+void TestEndToEnd::dialogsCannotBeMinimised()
+{
+    QFETCH(QStringList, openKeys);
+    QFETCH(QString, caption);
+    QFETCH(QString, closeKey);
+    QVERIFY(m_run->start());
+    const QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QVERIFY2(!window.isEmpty(), m_run->describeMissingWindow("no window titled Pinnote appeared").constData());
+    m_run->key(window, openKeys.first());
+    if (openKeys.size() > 1)
+        m_x.xdotool({QStringLiteral("key"), openKeys.at(1)});
+    const QString pattern = QLatin1Char('^') + caption + QLatin1Char('$');
+    const QString dialog = m_run->waitForWindow(pattern);
+    QVERIFY2(!dialog.isEmpty(), m_run->describeMissingWindow("the dialog did not open").constData());
+
+    // The Motif hints (flags, functions, decorations) ask for neither minimise nor
+    // maximise: the functions are given (flag 1) without "all" (1), minimise (8) or
+    // maximise (16), and the decorations, if given (flag 2), without 1, 32 or 64.
+    const QString hints = m_x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), dialog, QStringLiteral("_MOTIF_WM_HINTS")});
+    const QRegularExpressionMatch hint = QRegularExpression(QStringLiteral("= (\\w+), (\\w+), (\\w+)")).match(hints);
+    const uint flags = hint.captured(1).toUInt(nullptr, 16);
+    QVERIFY2((flags & 1) && !(hint.captured(2).toUInt(nullptr, 16) & (1 | 8 | 16)), qPrintable(hints));
+    QVERIFY2(!(flags & 2) || !(hint.captured(3).toUInt(nullptr, 16) & (1 | 32 | 64)), qPrintable(hints));
+
+    // openbox offers to minimise all the same; the dialog comes back.
+    m_x.xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), dialog});
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.findWindows(pattern).contains(dialog)
+                                 && m_x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), dialog, QStringLiteral("WM_STATE")})
+                                        .contains(QLatin1String("Normal")),
+                             ProgramUnderTest::WaitMs);
+    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("dialog-back.png")));
+    m_run->key(dialog, closeKey);
+    QVERIFY(m_run->waitForNoWindow(pattern));
+    // The main window takes input again: Alt+F4 closes it.
+    m_run->key(window, QStringLiteral("alt+F4"));
+    QVERIFY(m_run->waitForExit());
+    QCOMPARE(m_run->process().exitCode(), 0);
 }
 
 void TestEndToEnd::corruptNoteFileStopsStartupAndIsLeftAlone()

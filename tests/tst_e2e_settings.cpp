@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -51,8 +52,12 @@ private slots:
 
     void geometryAndToolbarSurviveRestart_data();
     void geometryAndToolbarSurviveRestart();
+    void onTopKeepsPositionAndSize();
+    void storedBoundsAreReachable_data();
+    void storedBoundsAreReachable();
 
 private:
+    bool isOnTop(const QString &window) const;
     void closeAndWait(const QString &window, CloseBy how);
     QRect storedBounds() const;
     QString storedValue(const QString &key) const;
@@ -109,6 +114,72 @@ QRect TestEndToEndSettings::storedBounds() const
                        storedValue(QStringLiteral("XSize")).toInt(&okW),
                        storedValue(QStringLiteral("YSize")).toInt(&okH));
     return okX && okY && okW && okH ? bounds : QRect();
+}
+
+bool TestEndToEndSettings::isOnTop(const QString &window) const
+{
+    return m_x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")})
+        .contains(QLatin1String("_NET_WM_STATE_ABOVE"));
+}
+
+// Regression: each switch remapped the window, and the window manager put it back a
+// title bar higher every second or third time.
+void TestEndToEndSettings::onTopKeepsPositionAndSize()
+{
+    const QRect outer(100, 100, 400, 280);
+    QVERIFY(m_run->start());
+    QString window = m_run->waitForWindow(QStringLiteral("^Pinnote$"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.outerGeometry(window) == outer && isOnTop(window), WaitMs);
+    for (int i = 1; i <= 8; ++i) {
+        // Alt+V opens the View menu; "o" picks &On Top.
+        m_run->key(window, QStringLiteral("alt+v"));
+        m_x.xdotool({QStringLiteral("key"), QStringLiteral("o")});
+        QTRY_VERIFY_WITH_TIMEOUT(isOnTop(window = m_x.findWindows(QStringLiteral("^Pinnote$")).value(0)) == (i % 2 == 0),
+                                 WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.outerGeometry(window), outer, WaitMs);
+    }
+    closeAndWait(window, CloseBy::AltF4);
+    if (!QTest::currentTestFailed())
+        QCOMPARE(storedBounds(), outer);
+}
+
+void TestEndToEndSettings::storedBoundsAreReachable_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // XPos, YPos; the size is 400 by 280
+    QTest::addColumn<QRect>("opened");
+    const QSize size(400, 280);
+    const QPoint farCorner(XSession::ScreenSize.width() - size.width(), XSession::ScreenSize.height() - size.height());
+
+    // Regression: the box made the hidden window native, and the stored outer bounds then
+    // went to its client area.
+    QTest::newRow("after a start-up box") << QByteArray("OnTop=0, 2\nXPos=300\nYPos=200") << QRect(QPoint(300, 200), size);
+    QTest::newRow("half off the left, title bar in reach") << QByteArray("XPos=-200\nYPos=100") << QRect(QPoint(-200, 100), size);
+    QTest::newRow("above and left") << QByteArray("XPos=-360\nYPos=-252") << QRect(QPoint(0, 0), size);
+    QTest::newRow("title bar above the top") << QByteArray("XPos=200\nYPos=-10") << QRect(QPoint(200, 0), size);
+    QTest::newRow("beyond the right edge") << QByteArray("XPos=5000\nYPos=100") << QRect(QPoint(farCorner.x(), 100), size);
+    QTest::newRow("below the bottom") << QByteArray("XPos=100\nYPos=5000") << QRect(QPoint(100, farCorner.y()), size);
+    QTest::newRow("corner just showing") << QByteArray("XPos=990\nYPos=740") << QRect(farCorner, size);
+}
+
+void TestEndToEndSettings::storedBoundsAreReachable()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QRect, opened);
+    QVERIFY(QDir().mkpath(QFileInfo(m_run->settingsPath()).path()));
+    QFile ini(m_run->settingsPath());
+    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Settings]\nXSize=400\nYSize=280\n" + stored + '\n') > 0);
+    ini.close();
+    QVERIFY(m_run->start());
+    // An unreadable value is reported under the caption Pinnote before the window shows.
+    if (stored.contains("OnTop"))
+        m_run->key(m_run->waitForWindow(QStringLiteral("^Pinnote$")), QStringLiteral("Return"));
+    QString window;
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.outerGeometry(window = m_x.findWindows(QStringLiteral("^Pinnote$")).value(0)) == opened,
+                             WaitMs);
+    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("opened.png")));
+    closeAndWait(window, CloseBy::AltF4);
+    if (!QTest::currentTestFailed())
+        QCOMPARE(storedBounds(), opened);
 }
 
 void TestEndToEndSettings::geometryAndToolbarSurviveRestart_data()

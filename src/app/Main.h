@@ -62,6 +62,8 @@ public:
     // process is ending.
     void saveForSessionEnd();
 
+    void setVisible(bool visible) override;
+
     // The editor font as it is stored, system colours unresolved.
     const TFont &editorFont() const { return m_editorFont; }
 

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QWindow>
 
 namespace {
 
@@ -55,11 +56,16 @@ void TMainForm::readSettings()
     StatusOn = values.statusOn;
     ToolbarOn = values.toolbarOn;
     // A window larger than the whole desktop shows nothing more, but its pixels alone could
-    // take gigabytes; positions stay exactly as stored, off-screen or not.
+    // take gigabytes.
     QSize size(values.width, values.height);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->virtualGeometry().size());
-    m_storedBounds = QRect(QPoint(values.left, values.top), size);
+    // A window stored where its title bar cannot be reached, say on a monitor since
+    // unplugged, opens on the nearest screen instead, in its stored size.
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    m_storedBounds = QRect(reachablePosition(QPoint(values.left, values.top), size, screens), size);
     applyStoredBounds();
     MemoColour = values.memoColour;
     m_editorFont = values.font;
@@ -101,6 +107,19 @@ void TMainForm::applyStoredBounds()
     move(m_storedBounds.topLeft());
 }
 
+void TMainForm::setVisible(bool visible)
+{
+    // A message box at start-up has the hidden window made native early, and moving a
+    // native window places its client area, not its frame: it would open a title bar
+    // too high with the stored outer size as its inner one. Made anew, it is placed by
+    // its frame like a window that had no box before it.
+    if (visible && !isVisible() && m_boundsPending && windowHandle() && windowHandle()->handle()) {
+        windowHandle()->destroy();
+        applyStoredBounds();
+    }
+    QMainWindow::setVisible(visible);
+}
+
 bool TMainForm::event(QEvent *event)
 {
     const bool result = QMainWindow::event(event);
@@ -126,20 +145,20 @@ bool TMainForm::event(QEvent *event)
 
 void TMainForm::applyStayOnTop()
 {
-    const bool wasOnTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    if (wasOnTop == OnTop)
+    Qt::WindowFlags flags = windowFlags();
+    if (flags.testFlag(Qt::WindowStaysOnTopHint) == OnTop)
         return;
-    // Changing the flag recreates the native window; the widgets and their contents
-    // stay, so only the place on the screen needs carrying over.
-    const bool wasVisible = isVisible();
-    const QRect bounds = outerBounds();
-    setWindowFlag(Qt::WindowStaysOnTopHint, OnTop);
-    if (wasVisible) {
-        m_storedBounds = bounds;
-        applyStoredBounds();
-        m_boundsPending = true;
-        show();
+    flags.setFlag(Qt::WindowStaysOnTopHint, OnTop);
+    QWindow *native = windowHandle();
+    if (!native) {
+        setWindowFlags(flags);
+        return;
     }
+    // setWindowFlags() would unmap and recreate the native window, and the window manager
+    // maps the new one a frame's offset away from the old. The window system changes the
+    // stacking of the window as it stands, so the widget only needs to learn the flag.
+    overrideWindowFlags(flags);
+    native->setFlags(flags);
 }
 
 void TMainForm::applyEditorFont(const TFont &font)

@@ -1,6 +1,7 @@
 #include "dialogs/TAboutDlg.h"
 
 #include "dialogs/DesignLayout.h"
+#include "platform/DialogFrame.h"
 #include "platform/DialogPlacement.h"
 
 #include "platform/BakedIcons.h"
@@ -49,7 +50,7 @@ QPixmap programIcon(const QSize &size, qreal pixelRatio)
 } // namespace
 
 TAboutDlg::TAboutDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(parent, dialogFrameFlags(CloseBox::None))
 {
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
@@ -58,6 +59,7 @@ TAboutDlg::TAboutDlg(QWidget *parent)
     setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     // Only the first showing is centred; later ones reopen where the dialog was left.
     centreOnScreen(this);
+    keepDialogRestored(this);
     // The controls are made when the box is first needed: it lives from start-up on,
     // and most runs never show it.
 }

@@ -1,6 +1,7 @@
 #include "dialogs/TFindDlg.h"
 
 #include "dialogs/DesignLayout.h"
+#include "platform/DialogFrame.h"
 #include "platform/DialogPlacement.h"
 
 #include <QCheckBox>
@@ -44,8 +45,7 @@ constexpr DesignLayout Layout(DesignPpi);
 } // namespace
 
 TFindDlg::TFindDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, dialogFrameFlags(CloseBox::Shown))
 {
     setObjectName(QStringLiteral("FindDlg"));
     setWindowTitle(QString::fromLatin1(CaptionText));
@@ -55,6 +55,7 @@ TFindDlg::TFindDlg(QWidget *parent)
     setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     // Only the first showing is centred; later ones reopen where the dialog was left.
     centreOnScreen(this);
+    keepDialogRestored(this);
     // The controls are made when the dialog is first shown: it lives from start-up on,
     // and until then its fields read as empty.
 }

@@ -1,6 +1,7 @@
 #include "dialogs/TNewMemoDlg.h"
 
 #include "dialogs/DesignLayout.h"
+#include "platform/DialogFrame.h"
 #include "platform/DialogPlacement.h"
 
 #include <QGuiApplication>
@@ -38,8 +39,7 @@ constexpr DesignLayout Layout(DesignPpi);
 } // namespace
 
 TNewMemoDlg::TNewMemoDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, dialogFrameFlags(CloseBox::Shown))
 {
     setWindowTitle(QString::fromLatin1(CaptionText));
     QFont dialogFont(QString::fromLatin1(FontFace));
@@ -48,6 +48,7 @@ TNewMemoDlg::TNewMemoDlg(QWidget *parent)
     setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     createControls();
     centreOnScreen(this);
+    keepDialogRestored(this);
 }
 
 void TNewMemoDlg::createControls()

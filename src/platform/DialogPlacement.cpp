@@ -113,6 +113,37 @@ QPoint centredPosition(const QRect &screen, const QSize &dialog)
             std::max(screen.y(), screen.y() + (screen.height() - dialog.height()) / 2)};
 }
 
+QPoint reachablePosition(const QPoint &corner, const QSize &size, const QList<QRect> &screens)
+{
+    // In 64 bits: a stored corner may lie anywhere a 32-bit value reaches.
+    const qint64 left = corner.x(), top = corner.y();
+    const qint64 width = std::max(size.width(), 1), height = std::max(size.height(), 1);
+    const qint64 gripWidth = std::min<qint64>(width, ReachableSpan);
+    // The title bar runs along the top of the frame.
+    const qint64 barHeight = std::min<qint64>(height, ReachableSpan);
+    const QRect *nearest = nullptr;
+    qint64 nearestDistance = 0;
+    for (const QRect &screen : screens) {
+        const qint64 shownWidth = std::min<qint64>(left + width, screen.right() + 1) - std::max<qint64>(left, screen.left());
+        const qint64 shownHeight = std::min<qint64>(top + barHeight, screen.bottom() + 1) - std::max<qint64>(top, screen.top());
+        if (shownWidth >= gripWidth && shownHeight >= barHeight)
+            return corner;
+        const qint64 dx = std::max({qint64(0), screen.left() - (left + width), left - (screen.right() + 1)});
+        const qint64 dy = std::max({qint64(0), screen.top() - (top + barHeight), top - (screen.bottom() + 1)});
+        if (!nearest || dx * dx + dy * dy < nearestDistance) {
+            nearest = &screen;
+            nearestDistance = dx * dx + dy * dy;
+        }
+    }
+    if (!nearest)
+        return corner;
+    // Right and bottom edges go in first, so that a window larger than the screen keeps
+    // its top-left corner, and with it the title bar, on the screen.
+    const qint64 x = std::max<qint64>(nearest->left(), std::min<qint64>(left, nearest->right() + 1 - width));
+    const qint64 y = std::max<qint64>(nearest->top(), std::min<qint64>(top, nearest->bottom() + 1 - height));
+    return {int(x), int(y)};
+}
+
 void placeSystemDialog(QWidget *dialog)
 {
     install(dialog, Placement::System);
