@@ -1,5 +1,5 @@
 #include "dialogs/TFontDialog.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 #include "storage/TFont.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "app/Startup.h"
 #include "dialogs/TFontDialog.h"
 #include "editor/RichEdit.h"
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
 #include "support/IniText.h"
 #include "support/TestEnvironment.h"

@@ -1,4 +1,4 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/NoteFile.h"
 #include "support/FileSizeLimit.h"
 

@@ -1,5 +1,5 @@
 #include "editor/RichEdit.h"
-#include "platform/BusyCursor.h"
+#include "widgets/BusyCursor.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 // The RTF writer on a device that takes less than it is given: it stops at the first
 // short write and reports the failure.
 
-#include "text/RtfWriter.h"
+#include "core/RtfWriter.h"
 
 #include <QBuffer>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "platform/TColor.h"
+#include "core/TColor.h"
 #include "storage/TFont.h"
 
 #include <QColor>

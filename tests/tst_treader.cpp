@@ -1,4 +1,4 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/TReader.h"
 #include "storage/TWriter.h"
 

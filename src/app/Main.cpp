@@ -4,10 +4,10 @@
 #include "dialogs/TAboutDlg.h"
 #include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/BakedIcons.h"
-#include "platform/ErrorBox.h"
-#include "platform/MessageBox.h"
-#include "platform/TabStrip.h"
+#include "widgets/BakedIcons.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/MessageBox.h"
+#include "widgets/TabStrip.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/BuildInfo.h"
-#include "platform/TColor.h"
+#include "core/TColor.h"
 #include "storage/NoteFile.h"
 #include "storage/TFont.h"
 

@@ -6,8 +6,8 @@
 #include "dialogs/TAboutDlg.h"
 #include "dialogs/TFontDialog.h"
 #include "editor/RichEdit.h"
-#include "platform/DialogPlacement.h"
-#include "platform/ErrorBox.h"
+#include "widgets/DialogPlacement.h"
+#include "widgets/ErrorBox.h"
 #include "storage/StoredSettings.h"
 #include "storage/TRegIniFile.h"
 

@@ -1,9 +1,9 @@
 #include "dialogs/TAboutDlg.h"
 
-#include "dialogs/DesignLayout.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DesignLayout.h"
+#include "widgets/DialogPlacement.h"
 
-#include "platform/BakedIcons.h"
+#include "widgets/BakedIcons.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "dialogs/TFindDlg.h"
 
-#include "dialogs/DesignLayout.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DesignLayout.h"
+#include "widgets/DialogPlacement.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>

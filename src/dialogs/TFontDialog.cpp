@@ -1,6 +1,6 @@
 #include "dialogs/TFontDialog.h"
 
-#include "platform/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

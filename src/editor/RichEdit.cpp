@@ -1,8 +1,8 @@
 #include "editor/RichEdit.h"
 
-#include "platform/BusyCursor.h"
-#include "text/CrlfPositions.h"
-#include "text/TextSearch.h"
+#include "widgets/BusyCursor.h"
+#include "core/CrlfPositions.h"
+#include "core/TextSearch.h"
 
 #include <QApplication>
 #include <QFocusEvent>

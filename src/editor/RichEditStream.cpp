@@ -2,7 +2,7 @@
 
 #include "editor/RichEdit.h"
 
-#include "text/RtfWriter.h"
+#include "core/RtfWriter.h"
 
 #include <QFont>
 #include <QGuiApplication>

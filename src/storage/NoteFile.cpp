@@ -1,7 +1,7 @@
 #include "storage/NoteFile.h"
 
-#include "platform/Exceptions.h"
-#include "platform/TextEncoding.h"
+#include "core/Exceptions.h"
+#include "core/TextEncoding.h"
 #include "storage/FileLock.h"
 #include "storage/TReader.h"
 #include "storage/TWriter.h"

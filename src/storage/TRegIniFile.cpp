@@ -1,7 +1,7 @@
 #include "storage/TRegIniFile.h"
 
-#include "platform/Exceptions.h"
-#include "storage/IntegerText.h"
+#include "core/Exceptions.h"
+#include "core/IntegerText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 
 #include <QPainter>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "text/ExportFile.h"
+#include "storage/ExportFile.h"
 
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 
 #include <QFile>
 #include <QSaveFile>

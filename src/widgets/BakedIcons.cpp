@@ -1,4 +1,4 @@
-#include "platform/BakedIcons.h"
+#include "widgets/BakedIcons.h"
 
 #include <QImage>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "dialogs/DesignLayout.h"
+#include "widgets/DesignLayout.h"
 
 #include <QGuiApplication>
 #include <QScreen>

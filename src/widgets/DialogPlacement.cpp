@@ -1,4 +1,4 @@
-#include "platform/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/BusyCursor.h"
+#include "widgets/BusyCursor.h"
 
 #include <QCursor>
 #include <QGuiApplication>

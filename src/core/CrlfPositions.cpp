@@ -1,4 +1,4 @@
-#include "text/CrlfPositions.h"
+#include "core/CrlfPositions.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "text/RtfWriter.h"
+#include "core/RtfWriter.h"
 
 #include <QIODevice>
 

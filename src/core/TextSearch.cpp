@@ -1,4 +1,4 @@
-#include "text/TextSearch.h"
+#include "core/TextSearch.h"
 
 #include <QChar>
 

@@ -21,4 +21,4 @@ void guard(QWidget *parent, F &&command);
 
 } // namespace ErrorBox
 
-#include "platform/ErrorBox_impl.h"
+#include "widgets/ErrorBox_impl.h"

@@ -1,8 +1,8 @@
-#include "dialogs/THelpWindow.h"
+#include "help/THelpWindow.h"
 
-#include "dialogs/DesignLayout.h"
-#include "platform/BakedIcons.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DesignLayout.h"
+#include "widgets/BakedIcons.h"
+#include "widgets/DialogPlacement.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "platform/TabStripAccessible.h"
+#include "widgets/TabStripAccessible.h"
 
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 
 #include <QToolButton>
 #include <QWindow>

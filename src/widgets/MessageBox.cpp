@@ -1,6 +1,6 @@
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
-#include "platform/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 
 #include <QApplication>
 #include <QDialog>

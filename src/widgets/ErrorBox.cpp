@@ -1,6 +1,6 @@
-#include "platform/ErrorBox.h"
+#include "widgets/ErrorBox.h"
 
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
 

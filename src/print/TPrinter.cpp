@@ -1,4 +1,4 @@
-#include "text/TPrinter.h"
+#include "print/TPrinter.h"
 
 #include <QCoreApplication>
 #include <QPrintEngine>

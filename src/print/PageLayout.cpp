@@ -1,7 +1,7 @@
-#include "editor/PageLayout.h"
+#include "print/PageLayout.h"
 
 #include "editor/RichEdit.h"
-#include "text/CrlfPositions.h"
+#include "core/CrlfPositions.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPaintDevice>

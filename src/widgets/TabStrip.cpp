@@ -1,6 +1,6 @@
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 
-#include "platform/TabStripAccessible.h"
+#include "widgets/TabStripAccessible.h"
 
 #include <QEvent>
 #include <QFontMetrics>

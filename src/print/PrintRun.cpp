@@ -1,7 +1,7 @@
-#include "text/PrintRun.h"
+#include "print/PrintRun.h"
 
-#include "editor/PageLayout.h"
-#include "text/TPrinter.h"
+#include "print/PageLayout.h"
+#include "print/TPrinter.h"
 
 QRect PrintRun::layoutRectTwips(const QSize &printablePixels, int pixelsPerInchX, int pixelsPerInchY)
 {

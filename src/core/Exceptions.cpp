@@ -1,4 +1,4 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 
 namespace {
 const char CannotOpenFile[] = "Cannot open file %1";
