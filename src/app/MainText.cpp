@@ -10,8 +10,8 @@
 
 bool TMainForm::clipboardHasText() const
 {
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    return data && data->hasText();
+    const QMimeData *offered = QGuiApplication::clipboard()->mimeData();
+    return offered && offered->hasText();
 }
 
 void TMainForm::EditCutMenuItemClick()

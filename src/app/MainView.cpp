@@ -8,6 +8,7 @@
 #include "editor/RichEdit.h"
 #include "widgets/DialogPlacement.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/FontColour.h"
 #include "storage/StoredSettings.h"
 #include "storage/TRegIniFile.h"
 
@@ -144,7 +145,7 @@ void TMainForm::applyStayOnTop()
 
 void TMainForm::applyEditorFont(const TFont &font)
 {
-    Memo->setDefaultFont(font.toQFont(), font.textColour());
+    Memo->setDefaultFont(toQFont(font), textColour(font));
 }
 
 void TMainForm::ViewOnTopMenuItemClick()

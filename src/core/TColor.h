@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-class QColor;
-
 // A colour as the settings store it: 0x00BBGGRR from 0 upwards, or a system colour
 // (top byte 0x80, index in the low byte) resolved only when it is used.
 using TColor = qint32;
@@ -12,6 +10,5 @@ constexpr TColor clYellow = 0x0000FFFF;
 constexpr TColor clWindowText = qint32(0x80000008u);
 
 bool isSystemColour(TColor colour);
-// Resolves a system colour through the application palette.
-QColor resolveColour(TColor colour);
-TColor fromQColor(const QColor &colour); // always an explicit colour
+// The system colour's index; meaningful only where isSystemColour holds.
+quint32 systemColourIndex(TColor colour);

@@ -1,7 +1,6 @@
 #include "dialogs/TAboutDlg.h"
 
 #include "widgets/DesignLayout.h"
-#include "widgets/DialogPlacement.h"
 
 #include "widgets/BakedIcons.h"
 
@@ -19,7 +18,6 @@ const char *const ContactHeadingText = "Contact us:";
 const char *const WebText = "Web: www.example.com/pinnote";
 const char *const MailText = "Mail: pinnote@example.com";
 const char *const OKText = "OK";
-const char *const FontFace = "MS Sans Serif";
 const char *const IconName = "pinnote";
 
 // The layout is drawn at 120 pixels per inch.
@@ -49,15 +47,8 @@ QPixmap programIcon(const QSize &size, qreal pixelRatio)
 } // namespace
 
 TAboutDlg::TAboutDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : DesignedDialog(parent, {}, Layout, {CaptionText, FontPixels, ClientWidth, ClientHeight})
 {
-    setWindowTitle(QString::fromLatin1(CaptionText));
-    QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(Layout.scaled(FontPixels));
-    setFont(dialogFont);
-    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
-    // Only the first showing is centred; later ones reopen where the dialog was left.
-    centreOnScreen(this);
     // The controls are made when the box is first needed: it lives from start-up on,
     // and most runs never show it.
 }

@@ -1,7 +1,6 @@
 #include "dialogs/TFindDlg.h"
 
 #include "widgets/DesignLayout.h"
-#include "widgets/DialogPlacement.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -22,7 +21,6 @@ const char *const WholeWordText = "&Whole word";
 const char *const MatchCaseText = "&Match case";
 const char *const OKText = "OK";
 const char *const CancelText = "Cancel";
-const char *const FontFace = "MS Sans Serif";
 
 // The layout is drawn at 96 pixels per inch.
 constexpr int DesignPpi = 96;
@@ -44,17 +42,9 @@ constexpr DesignLayout Layout(DesignPpi);
 } // namespace
 
 TFindDlg::TFindDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint)
+    : DesignedDialog(parent, Qt::WindowCloseButtonHint, Layout, {CaptionText, FontPixels, ClientWidth, ClientHeight})
 {
     setObjectName(QStringLiteral("FindDlg"));
-    setWindowTitle(QString::fromLatin1(CaptionText));
-    QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(Layout.scaled(FontPixels));
-    setFont(dialogFont);
-    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
-    // Only the first showing is centred; later ones reopen where the dialog was left.
-    centreOnScreen(this);
     // The controls are made when the dialog is first shown: it lives from start-up on,
     // and until then its fields read as empty.
 }

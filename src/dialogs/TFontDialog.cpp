@@ -1,6 +1,7 @@
 #include "dialogs/TFontDialog.h"
 
 #include "widgets/DialogPlacement.h"
+#include "widgets/FontColour.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -166,7 +167,7 @@ int TFontDialog::colourIndex(TColor colour)
 
 void TFontDialog::preset(const TFont &font)
 {
-    const QFont wanted = font.toQFont();
+    const QFont wanted = toQFont(font);
     m_chooser->setCurrentFont(wanted);
     // The chooser matches styles by generic names ("Normal", "Italic") and falls back to
     // the first style of the family, which may be an oblique one; name the style exactly.

@@ -1,7 +1,6 @@
 #include "dialogs/TNewMemoDlg.h"
 
 #include "widgets/DesignLayout.h"
-#include "widgets/DialogPlacement.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -18,7 +17,6 @@ const char *const CaptionText = "New Memo";
 const char *const NameLabelText = "&Name:";
 const char *const OKText = "OK";
 const char *const CancelText = "Cancel";
-const char *const FontFace = "MS Sans Serif";
 
 // The layout is drawn at 120 pixels per inch.
 constexpr int DesignPpi = 120;
@@ -38,16 +36,9 @@ constexpr DesignLayout Layout(DesignPpi);
 } // namespace
 
 TNewMemoDlg::TNewMemoDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint)
+    : DesignedDialog(parent, Qt::WindowCloseButtonHint, Layout, {CaptionText, FontPixels, ClientWidth, ClientHeight})
 {
-    setWindowTitle(QString::fromLatin1(CaptionText));
-    QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(Layout.scaled(FontPixels));
-    setFont(dialogFont);
-    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     createControls();
-    centreOnScreen(this);
 }
 
 void TNewMemoDlg::createControls()

@@ -3,12 +3,11 @@
 #include "editor/RichEdit.h"
 
 #include "core/RtfWriter.h"
+#include "widgets/ScreenPpi.h"
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QHash>
 #include <QIODevice>
-#include <QScreen>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -20,8 +19,7 @@ constexpr double PointsPerInch = 72.0;
 
 double pixelsPerInch()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? screen->logicalDotsPerInchY() : 96.0;
+    return screenPpi();
 }
 
 int halfPointsOf(double points)

@@ -25,7 +25,8 @@ public:
     static constexpr char PrinterNotValid[] = "Printer selected is not valid";
     static constexpr char NotSupported[] = "Operation not supported on selected printer";
     static constexpr char PrintingInProgress[] = "Printing in progress";
-    // The longest job title that reaches the spooler.
+    // Job titles are cut to this length, so that a job is named in the print queue as
+    // the Windows program names it.
     static constexpr int MaxTitleLength = 31;
 
     // The printer object, created on first use and destroyed with the application.

@@ -1,6 +1,7 @@
 #include "storage/ExportFile.h"
 
 #include "core/Exceptions.h"
+#include "storage/WriteBits.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -9,19 +10,12 @@
 
 #include <cerrno>
 
-namespace {
-
-constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
-
-} // namespace
-
 void ExportFile::write(const QString &fileName, const std::function<bool(QIODevice *)> &stream)
 {
-    // A folder in the file's place, or a read-only file: the write bits are honoured
-    // for root too, who access() would let through.
+    // A folder in the file's place, or a read-only file.
     struct stat existing;
     if (::stat(QFile::encodeName(fileName).constData(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode) || (existing.st_mode & AnyWriteBit) == 0)
+        if (!S_ISREG(existing.st_mode) || !hasWriteBit(existing.st_mode))
             throw EFCreateError(fileName);
     } else if (errno != ENOENT) {
         throw EFCreateError(fileName);

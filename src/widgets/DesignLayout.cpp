@@ -1,21 +1,6 @@
 #include "widgets/DesignLayout.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
-
-namespace {
-constexpr int FallbackPpi = 96;
-}
-
-int DesignLayout::screenPpi()
-{
-    static const int ppi = [] {
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        return screen ? qRound(screen->logicalDotsPerInchY()) : FallbackPpi;
-    }();
-    return ppi;
-}
+#include "widgets/ScreenPpi.h"
 
 int DesignLayout::scaled(int designValue) const
 {

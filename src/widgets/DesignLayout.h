@@ -21,9 +21,6 @@ public:
     int scaled(int designValue) const;
     QRect scaled(const Box &box) const;
 
-    // The primary screen's pixels per inch, taken once.
-    static int screenPpi();
-
 private:
     int m_designPpi;
 };

@@ -159,11 +159,7 @@ void TabStrip::setCurrentIndex(int index)
     if (index < 0 || index >= count() || index == m_current)
         return;
     m_current = index;
-    ensureLayout();
-    ensureCurrentVisible();
-    updateScrollButtons();
-    update();
-    TabStripAccessible::currentChanged(this);
+    showCurrent();
 }
 
 void TabStrip::activateTab(int index)
@@ -519,28 +515,66 @@ void TabStrip::updateRowHeight()
         m_rowHeight = qMax(m_rowHeight, tab.hint.height());
 }
 
-// The same filling as placeFrom(), only counted.
+namespace {
+
+// Fills rows left to right: a tab that does not fit on the row begun starts the next
+// one, and a tab wider than a whole row gets a row of its own, cut to the row's width.
+class RowFiller
+{
+public:
+    struct Place
+    {
+        int x;
+        int width;
+        bool newRow;
+    };
+
+    explicit RowFiller(int rowWidth, int x = 0)
+        : m_rowWidth(qMax(1, rowWidth))
+        , m_x(x)
+    {
+    }
+
+    Place next(int hintWidth)
+    {
+        const int width = qMin(hintWidth, m_rowWidth);
+        const bool newRow = m_x > 0 && m_x + width > m_rowWidth;
+        if (newRow)
+            m_x = 0;
+        const Place place{m_x, width, newRow};
+        m_x += width;
+        return place;
+    }
+
+private:
+    int m_rowWidth;
+    int m_x;
+};
+
+} // namespace
+
+// After m_current has moved: its row in view, and the change told.
+void TabStrip::showCurrent()
+{
+    ensureLayout();
+    ensureCurrentVisible();
+    updateScrollButtons();
+    update();
+    TabStripAccessible::currentChanged(this);
+}
+
 int TabStrip::countRows(int rowWidth) const
 {
-    rowWidth = qMax(1, rowWidth);
-    int x = 0;
+    RowFiller filler(rowWidth);
     int rows = m_tabs.isEmpty() ? 0 : 1;
-    for (const Tab &tab : m_tabs) {
-        const int width = qMin(tab.hint.width(), rowWidth);
-        if (x > 0 && x + width > rowWidth) {
-            ++rows;
-            x = 0;
-        }
-        x += width;
-    }
+    for (const Tab &tab : m_tabs)
+        rows += filler.next(tab.hint.width()).newRow ? 1 : 0;
     return rows;
 }
 
-// Fills rows left to right from tab first on, carrying on after the tab before it;
-// a tab wider than a whole row gets a row of its own, cut to the row's width.
+// Fills rows from tab first on, carrying on after the tab before it.
 void TabStrip::placeFrom(int first)
 {
-    const int rowWidth = qMax(1, m_rowWidth);
     int x = 0;
     int row = 0;
     if (first > 0) {
@@ -551,20 +585,19 @@ void TabStrip::placeFrom(int first)
     } else {
         m_rowStarts.clear();
     }
+    RowFiller filler(m_rowWidth, x);
     for (int i = first; i < count(); ++i) {
         Tab &tab = m_tabs[i];
-        const int width = qMin(tab.hint.width(), rowWidth);
+        const RowFiller::Place place = filler.next(tab.hint.width());
         if (i == 0) {
             m_rowStarts.append(0);
-        } else if (x > 0 && x + width > rowWidth) {
+        } else if (place.newRow) {
             ++row;
-            x = 0;
             m_rowStarts.append(i);
         }
-        tab.x = x;
-        tab.width = width;
+        tab.x = place.x;
+        tab.width = place.width;
         tab.row = row;
-        x += width;
     }
 }
 
@@ -720,11 +753,7 @@ void TabStrip::selectByUser(int index)
     if (!self || !allow || index < 0 || index >= count())
         return;
     m_current = index;
-    ensureLayout();
-    ensureCurrentVisible();
-    updateScrollButtons();
-    update();
-    TabStripAccessible::currentChanged(this);
+    showCurrent();
     emit currentChanged(m_current);
 }
 

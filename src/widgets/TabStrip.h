@@ -109,6 +109,7 @@ private:
     void appendLayout(int first);
     void finishLayout(int oldRows);
     void ensureCurrentVisible();
+    void showCurrent();
     void updateScrollButtons();
     void tabsChanged();
     void ensureLayout() const;
