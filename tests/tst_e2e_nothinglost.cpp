@@ -2,6 +2,7 @@
 // first one forward instead of opening a rival window, and typing survives a SIGKILL.
 
 #include "support/ProgramUnderTest.h"
+#include "support/TestBytes.h"
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
@@ -17,12 +18,6 @@ constexpr int WaitMs = ProgramUnderTest::WaitMs;
 
 // The first-start pad, one empty page "Memo".
 const QByteArray FirstStartFile = QByteArray::fromHex("060b544b572d50696e6e6f74650201010604" "4d656d6f" "060000");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
