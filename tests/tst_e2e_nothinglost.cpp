@@ -125,7 +125,7 @@ void TestEndToEndNothingLost::typingSurvivesAKill()
 
     const QString snapshotDir = crashed.snapshotDir();
     const auto snapshots = [&] { return QDir(snapshotDir).entryList(QDir::Files); };
-    QTRY_VERIFY_WITH_TIMEOUT(snapshots().size() == 1 && readAll(snapshotDir + '/' + snapshots().at(0)).contains(typed),
+    QTRY_VERIFY_WITH_TIMEOUT(snapshots().size() == 1 && readAll(snapshotDir + u'/' + snapshots().at(0)).contains(typed),
                              WaitMs);
     const QString snapshotName = snapshots().at(0);
     QCOMPARE(::kill(pid_t(crashed.process().processId()), SIGKILL), 0);
@@ -155,7 +155,7 @@ void TestEndToEndNothingLost::typingSurvivesAKill()
         QCOMPARE(readAll(next.notesPath()), FirstStartFile);
         QCOMPARE(left.size(), 1);
         QVERIFY(left.at(0) != snapshotName);
-        QVERIFY(readAll(snapshotDir + '/' + left.at(0)).contains(typed));
+        QVERIFY(readAll(snapshotDir + u'/' + left.at(0)).contains(typed));
     }
 }
 

@@ -228,7 +228,7 @@ void TestTFont::toQFont()
     font.setName(QStringLiteral("DejaVu Serif"));
     font.setSize(size);
     font.setStyle(style);
-    const QFont qfont = toQFont(font);
+    const QFont qfont = ::toQFont(font);
     QCOMPARE(qfont.family(), QStringLiteral("DejaVu Serif"));
     QCOMPARE(qfont.pointSize(), size);
     QCOMPARE(qfont.bold(), bool(style & fsBold));
@@ -257,7 +257,7 @@ void TestTFont::textColour()
 
     TFont font(96);
     font.setColor(colour);
-    const std::optional<QColor> result = textColour(font);
+    const std::optional<QColor> result = ::textColour(font);
     QCOMPARE(!result.has_value(), automatic);
     if (result)
         QCOMPARE(*result, expected);
