@@ -6,6 +6,8 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
+# WERROR=ON makes every compiler warning an error (CI builds so).
+WERROR ?= OFF
 
 PACKAGES := cmake ninja-build g++ make pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins \
@@ -38,7 +40,7 @@ deps:
 
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
-		cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); \
+		cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DPINNOTE_WERROR=$(WERROR); \
 	fi
 
 build: configure

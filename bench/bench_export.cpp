@@ -3,7 +3,7 @@
 // QTextDocument::toHtml() of the same document; and the peak memory an RTF export
 // takes beyond what the program held before it.
 #include "editor/RichEdit.h"
-#include "text/ExportFile.h"
+#include "storage/ExportFile.h"
 
 #include "RatioReporter.h"
 

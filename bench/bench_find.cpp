@@ -3,7 +3,7 @@
 // whole page scanned, "Not found") and one whose only match is near the end.
 #include "app/Main.h"
 #include "editor/RichEdit.h"
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include "RatioReporter.h"
 

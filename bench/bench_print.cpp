@@ -1,9 +1,9 @@
 // Printing a page of about 100 sheets to PDF: the program's print run (the editor's
 // page layout, page by page over the printable area) against QTextDocument::print of
 // the same text in the same font.
-#include "editor/PageLayout.h"
+#include "print/PageLayout.h"
 #include "editor/RichEdit.h"
-#include "text/PrintRun.h"
+#include "print/PrintRun.h"
 
 #include "RatioReporter.h"
 

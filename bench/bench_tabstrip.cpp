@@ -1,7 +1,7 @@
 // Tab strip cost per tab: adding 1,000, 10,000 and 100,000 tabs one by one (as Add
 // Memo does) and all at once (as loading a pad does) to a shown strip, up to its next
 // paint. The time per tab should stay flat as the count grows.
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 
 #include "RatioReporter.h"
 

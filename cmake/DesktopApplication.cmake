@@ -32,7 +32,7 @@ foreach(size ${PINNOTE_ICON_SIZES})
     list(APPEND PINNOTE_ICON_PNGS ${PINNOTE_ICON_DIR}/${size}x${size}/apps/${PINNOTE_APP_ID}.png)
 endforeach()
 add_executable(pinnote_iconpngs resources/IconPngs.cpp)
-target_link_libraries(pinnote_iconpngs PRIVATE Qt6::Gui Qt6::Svg)
+target_link_libraries(pinnote_iconpngs PRIVATE Qt6::Gui Qt6::Svg pinnote_warnings)
 add_custom_command(OUTPUT ${PINNOTE_ICON_PNGS}
     COMMAND pinnote_iconpngs ${PINNOTE_ICON_SVG} ${PINNOTE_ICON_DIR} ${PINNOTE_APP_ID} ${PINNOTE_ICON_SIZES}
     DEPENDS pinnote_iconpngs ${PINNOTE_ICON_SVG}

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the note file reader. Besides not crashing, whatever it accepts
 // must survive a write and a second read unchanged.
-#include "platform/Exceptions.h"
-#include "platform/TextEncoding.h"
+#include "core/Exceptions.h"
+#include "core/TextEncoding.h"
 #include "storage/NoteFile.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/ConflictCopies.h"
 
 #include <QTemporaryDir>
@@ -79,9 +79,9 @@ void TestConflictCopies::recognise()
 void TestConflictCopies::listOldestFirst()
 {
     QTemporaryDir dir;
-    const QStringList newestLast = {"Pinnote (Zed's conflicted copy 2026-01-15).set",
-                                    "Pinnote.sync-conflict-20260116-000000-ABCDEFG.set",
-                                    "Pinnote (conflicted copy 2026-01-17 000000).set"};
+    const QStringList newestLast = {QStringLiteral("Pinnote (Zed's conflicted copy 2026-01-15).set"),
+                                    QStringLiteral("Pinnote.sync-conflict-20260116-000000-ABCDEFG.set"),
+                                    QStringLiteral("Pinnote (conflicted copy 2026-01-17 000000).set")};
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-3);
     for (int i = 0; i < newestLast.size(); ++i) {
         writeFile(dir.filePath(newestLast[i]), "x");
@@ -89,8 +89,8 @@ void TestConflictCopies::listOldestFirst()
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.setFileTime(start.addSecs(i), QFileDevice::FileModificationTime));
     }
-    writeFile(dir.filePath("Pinnote.set"), "x");
-    QVERIFY(QDir(dir.path()).mkdir("Pinnote (conflicted copy 2026-01-18 000000).set"));
+    writeFile(dir.filePath(QStringLiteral("Pinnote.set")), "x");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Pinnote (conflicted copy 2026-01-18 000000).set")));
 
     QStringList listed;
     for (const ConflictCopy &copy : ConflictCopies::list(dir.path()))
@@ -104,13 +104,13 @@ void TestConflictCopies::moveNeverReplaces_data()
     QTest::addColumn<bool>("acrossFileSystems");
     QTest::addColumn<QString>("expected");
 
-    const QString name = "Pinnote.sync-conflict-20260115-143022-ABCDEFG";
+    const QString name = QStringLiteral("Pinnote.sync-conflict-20260115-143022-ABCDEFG");
     for (const bool across : {false, true}) {
         const QByteArray how = across ? " across file systems" : "";
-        QTest::newRow("free" + how) << QStringList() << across << name + ".set";
-        QTest::newRow("taken" + how) << QStringList{name + ".set"} << across << name + " (2).set";
-        QTest::newRow("taken twice" + how) << QStringList{name + ".set", name + " (2).set"} << across
-                                           << name + " (3).set";
+        QTest::newRow("free" + how) << QStringList() << across << name + QStringLiteral(".set");
+        QTest::newRow("taken" + how) << QStringList{name + QStringLiteral(".set")} << across << name + QStringLiteral(" (2).set");
+        QTest::newRow("taken twice" + how) << QStringList{name + QStringLiteral(".set"), name + QStringLiteral(" (2).set")} << across
+                                           << name + QStringLiteral(" (3).set");
     }
 }
 
@@ -121,7 +121,7 @@ void TestConflictCopies::moveNeverReplaces()
     QFETCH(QString, expected);
 
     QTemporaryDir synced;
-    QTemporaryDir state(acrossFileSystems ? QString::fromLatin1(OtherFileSystem) + "/pinnote-XXXXXX" : QString());
+    QTemporaryDir state(acrossFileSystems ? QString::fromLatin1(OtherFileSystem) + QStringLiteral("/pinnote-XXXXXX") : QString());
     QVERIFY(state.isValid());
     struct stat a {}, b {};
     QCOMPARE(::stat(QFile::encodeName(synced.path()).constData(), &a), 0);
@@ -129,11 +129,11 @@ void TestConflictCopies::moveNeverReplaces()
     if ((a.st_dev != b.st_dev) != acrossFileSystems)
         QSKIP("no second file system here");
 
-    const QString folder = state.filePath("pinnote");
+    const QString folder = state.filePath(QStringLiteral("pinnote"));
     QVERIFY(QDir().mkpath(folder));
     for (const QString &name : taken)
         writeFile(QDir(folder).filePath(name), name.toUtf8());
-    const QString copy = synced.filePath("Pinnote.sync-conflict-20260115-143022-ABCDEFG.set");
+    const QString copy = synced.filePath(QStringLiteral("Pinnote.sync-conflict-20260115-143022-ABCDEFG.set"));
     const QByteArray contents = "the other machine's pad";
     writeFile(copy, contents);
 
@@ -148,8 +148,8 @@ void TestConflictCopies::moveNeverReplaces()
 void TestConflictCopies::moveMissingCopyFails()
 {
     QTemporaryDir dir;
-    const QString copy = dir.filePath("Pinnote (conflicted copy 2026-01-15 143022).set");
-    QVERIFY_THROWS_EXCEPTION(EFOpenError, ConflictCopies::moveInto(copy, dir.filePath("state")));
+    const QString copy = dir.filePath(QStringLiteral("Pinnote (conflicted copy 2026-01-15 143022).set"));
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, ConflictCopies::moveInto(copy, dir.filePath(QStringLiteral("state"))));
 }
 
 QTEST_GUILESS_MAIN(TestConflictCopies)

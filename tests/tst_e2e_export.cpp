@@ -2,6 +2,7 @@
 // menu and the save dialog, then as Rich Text onto the same name the dialog offers.
 
 #include "support/ProgramUnderTest.h"
+#include "support/TestBytes.h"
 #include "support/XSession.h"
 
 #include <QFile>
@@ -13,12 +14,6 @@ constexpr int WaitMs = ProgramUnderTest::WaitMs;
 
 // The note file of one page "Memo" holding "alpha\r\nbeta", laid out byte by byte.
 const QByteArray OneMemoFile("\x06\x0bTKW-Pinnote\x02\x01\x01\x06\x04Memo\x06\x0b" "alpha\r\nbeta\0", 36);
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

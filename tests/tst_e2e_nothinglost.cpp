@@ -3,10 +3,11 @@
 // SIGKILL; and what another user plants where the program looks stops nothing and is
 // shown nothing.
 
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 #include "storage/FileLock.h"
 #include "support/OtherUser.h"
 #include "support/ProgramUnderTest.h"
+#include "support/TestBytes.h"
 #include "support/XSession.h"
 
 #include <QDeadlineTimer>
@@ -30,12 +31,6 @@ constexpr int WaitMs = ProgramUnderTest::WaitMs;
 
 // The first-start pad, one empty page "Memo".
 const QByteArray FirstStartFile = QByteArray::fromHex("060b544b572d50696e6e6f74650201010604" "4d656d6f" "060000");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray native(const QString &path)
 {
@@ -202,7 +197,7 @@ void TestEndToEndNothingLost::typingSurvivesAKill()
 
     const QString snapshotDir = crashed.snapshotDir();
     const auto snapshots = [&] { return QDir(snapshotDir).entryList(QDir::Files); };
-    QTRY_VERIFY_WITH_TIMEOUT(snapshots().size() == 1 && readAll(snapshotDir + '/' + snapshots().at(0)).contains(typed),
+    QTRY_VERIFY_WITH_TIMEOUT(snapshots().size() == 1 && readAll(snapshotDir + u'/' + snapshots().at(0)).contains(typed),
                              WaitMs);
     const QString snapshotName = snapshots().at(0);
     QCOMPARE(::kill(pid_t(crashed.process().processId()), SIGKILL), 0);
@@ -232,7 +227,7 @@ void TestEndToEndNothingLost::typingSurvivesAKill()
         QCOMPARE(readAll(next.notesPath()), FirstStartFile);
         QCOMPARE(left.size(), 1);
         QVERIFY(left.at(0) != snapshotName);
-        QVERIFY(readAll(snapshotDir + '/' + left.at(0)).contains(typed));
+        QVERIFY(readAll(snapshotDir + u'/' + left.at(0)).contains(typed));
     }
 }
 

@@ -1,7 +1,7 @@
 // The error box: its full-stop rule and how it is shown.
 
-#include "platform/ErrorBox.h"
-#include "platform/Exceptions.h"
+#include "widgets/ErrorBox.h"
+#include "core/Exceptions.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>

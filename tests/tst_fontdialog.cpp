@@ -1,5 +1,5 @@
 #include "dialogs/TFontDialog.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 #include "storage/TFont.h"
 
 #include <QApplication>
@@ -284,9 +284,9 @@ void TestFontDialog::whatTheUserTypes_data()
     QTest::addColumn<TFontStyles>("storedStyle");
 
     const QString standard = QString::fromLatin1(TFont::DefaultName);
-    QTest::newRow("Enter confirms") << standard << QStringList{"<Enter>"} << standard << TFontStyles();
-    QTest::newRow("a new face keeps the normal style") << "C059" << QStringList{Face, "<OK>"} << Face << TFontStyles();
-    QTest::newRow("the standard face made bold") << standard << QStringList{"<Tab>", "Bold", "<OK>"} << standard
+    QTest::newRow("Enter confirms") << standard << QStringList{QStringLiteral("<Enter>")} << standard << TFontStyles();
+    QTest::newRow("a new face keeps the normal style") << QStringLiteral("C059") << QStringList{Face, QStringLiteral("<OK>")} << Face << TFontStyles();
+    QTest::newRow("the standard face made bold") << standard << QStringList{QStringLiteral("<Tab>"), QStringLiteral("Bold"), QStringLiteral("<OK>")} << standard
                                                  << TFontStyles(fsBold);
 }
 

@@ -1,5 +1,5 @@
 #include "app/Main.h"
-#include "dialogs/THelpWindow.h"
+#include "help/THelpWindow.h"
 #include "support/TestEnvironment.h"
 
 #include <QMenu>

@@ -83,7 +83,7 @@ void TestInstall::installedFiles_data()
     QTest::newRow("program") << "bin/pinnote" << 0;
     QTest::newRow("desktop entry") << DesktopEntry << 0;
     QTest::newRow("metainfo") << Metainfo << 0;
-    QTest::newRow("scalable icon") << "share/icons/hicolor/scalable/apps/" + AppId + ".svg" << 0;
+    QTest::newRow("scalable icon") << QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(AppId) << 0;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         QTest::addRow("%dpx icon", size) << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId)
                                          << size;
@@ -133,8 +133,10 @@ void TestInstall::validates_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("desktop entry") << "desktop-file-validate" << QStringList{DesktopEntry};
-    QTest::newRow("metainfo") << "appstreamcli" << QStringList{"validate", "--no-net", "--pedantic", Metainfo};
-    QTest::newRow("man page") << "man" << QStringList{"--warnings", "-l", ManPage};
+    QTest::newRow("metainfo") << "appstreamcli"
+                              << QStringList{QStringLiteral("validate"), QStringLiteral("--no-net"),
+                                             QStringLiteral("--pedantic"), Metainfo};
+    QTest::newRow("man page") << "man" << QStringList{QStringLiteral("--warnings"), QStringLiteral("-l"), ManPage};
 }
 
 // No error, no warning, not even a pedantic remark.

@@ -1,4 +1,4 @@
-#include "storage/IntegerText.h"
+#include "core/IntegerText.h"
 
 #include <QtTest>
 

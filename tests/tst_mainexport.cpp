@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "editor/RichEdit.h"
 #include "support/RequiredPrograms.h"
+#include "support/TestBytes.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
@@ -58,12 +59,6 @@ Answer saveAs(const QString &name)
         nameField(dialog)->setText(name);
         static_cast<QDialog *>(dialog)->accept(); // protected in QFileDialog
     };
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 QStringList entriesOf(const QString &path)

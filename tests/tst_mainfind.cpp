@@ -5,7 +5,7 @@
 #include "app/Startup.h"
 #include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
 #include "support/TestEnvironment.h"
 

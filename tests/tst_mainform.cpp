@@ -5,8 +5,8 @@
 #include "app/Startup.h"
 #include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/ErrorBox.h"
-#include "platform/TabStrip.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/TabStrip.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>

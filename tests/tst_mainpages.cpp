@@ -5,7 +5,7 @@
 #include "app/Startup.h"
 #include "dialogs/TNewMemoDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
 #include "support/TestEnvironment.h"
 
@@ -31,6 +31,8 @@
 #include <memory>
 
 #include "support/FileSizeLimit.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -326,17 +328,17 @@ void TestMainPages::switchingBackShowsTextAsTyped_data()
     QTest::addColumn<QString>("expectedB");
     QTest::addColumn<bool>("byKeys");
 
-    QTest::newRow("one line each") << QStringList{"first page"} << QStringList{"second page"}
+    QTest::newRow("one line each") << QStringList{u"first page"_s} << QStringList{u"second page"_s}
                                    << "first page" << "second page" << false;
-    QTest::newRow("several lines") << QStringList{"one", "two", "three"} << QStringList{"x", "y"}
+    QTest::newRow("several lines") << QStringList{u"one"_s, u"two"_s, u"three"_s} << QStringList{u"x"_s, u"y"_s}
                                    << "one\r\ntwo\r\nthree" << "x\r\ny" << false;
     QTest::newRow("empty lines and trailing break")
-        << QStringList{"", "middle", ""} << QStringList{"  indented  "} << "\r\nmiddle\r\n"
+        << QStringList{u""_s, u"middle"_s, u""_s} << QStringList{u"  indented  "_s} << "\r\nmiddle\r\n"
         << "  indented  " << false;
-    QTest::newRow("second page left empty") << QStringList{"only A"} << QStringList{} << "only A" << "" << false;
-    QTest::newRow("non-ASCII") << QStringList{"Grüße", "Ärger"} << QStringList{"café"}
+    QTest::newRow("second page left empty") << QStringList{u"only A"_s} << QStringList{} << "only A" << "" << false;
+    QTest::newRow("non-ASCII") << QStringList{u"Grüße"_s, u"Ärger"_s} << QStringList{u"café"_s}
                                << QString::fromUtf8("Grüße\r\nÄrger") << QString::fromUtf8("café") << false;
-    QTest::newRow("arrow keys on the tab strip") << QStringList{"left", "page"} << QStringList{"right page"}
+    QTest::newRow("arrow keys on the tab strip") << QStringList{u"left"_s, u"page"_s} << QStringList{u"right page"_s}
                                                  << "left\r\npage" << "right page" << true;
 }
 
@@ -470,42 +472,43 @@ void TestMainPages::addMemo_data()
     QTest::addColumn<int>("selected");
     QTest::addColumn<QString>("editor");         // "*" for the page's own live text
 
-    const QStringList two{"Memo", "Work"};
+    const QStringList two{u"Memo"_s, u"Work"_s};
     const QString live = QStringLiteral("*");
 
-    QTest::newRow("new name") << QStringList{"Memo"} << 0 << "Work" << Close::OkButton
-                              << QStringList{"Memo", "Work"} << 1 << "";
-    QTest::newRow("Enter accepts") << QStringList{"Memo"} << 0 << "Work" << Close::EnterKey
-                                   << QStringList{"Memo", "Work"} << 1 << "";
+    QTest::newRow("new name") << QStringList{u"Memo"_s} << 0 << "Work" << Close::OkButton
+                              << QStringList{u"Memo"_s, u"Work"_s} << 1 << "";
+    QTest::newRow("Enter accepts") << QStringList{u"Memo"_s} << 0 << "Work" << Close::EnterKey
+                                   << QStringList{u"Memo"_s, u"Work"_s} << 1 << "";
     QTest::newRow("spaces and case kept") << two << 0 << " Mixed  Case " << Close::OkButton
-                                          << QStringList{"Memo", "Work", " Mixed  Case "} << 2 << "";
-    QTest::newRow("ampersand kept") << QStringList{"Memo"} << 0 << "Tom & Jerry" << Close::OkButton
-                                    << QStringList{"Memo", "Tom & Jerry"} << 1 << "";
-    QTest::newRow("blank name is a name") << QStringList{"Memo"} << 0 << " " << Close::OkButton
-                                          << QStringList{"Memo", " "} << 1 << "";
+                                          << QStringList{u"Memo"_s, u"Work"_s, u" Mixed  Case "_s} << 2 << "";
+    QTest::newRow("ampersand kept") << QStringList{u"Memo"_s} << 0 << "Tom & Jerry" << Close::OkButton
+                                    << QStringList{u"Memo"_s, u"Tom & Jerry"_s} << 1 << "";
+    QTest::newRow("blank name is a name") << QStringList{u"Memo"_s} << 0 << " " << Close::OkButton
+                                          << QStringList{u"Memo"_s, u" "_s} << 1 << "";
     QTest::newRow("trailing space is another name") << two << 0 << "Work " << Close::OkButton
-                                                    << QStringList{"Memo", "Work", "Work "} << 2 << "";
-    QTest::newRow("accent is not case") << QStringList{"Memo", "Cafe"} << 0 << "Café" << Close::OkButton
-                                        << QStringList{"Memo", "Cafe", "Café"} << 2 << "";
+                                                    << QStringList{u"Memo"_s, u"Work"_s, u"Work "_s} << 2 << "";
+    QTest::newRow("accent is not case") << QStringList{u"Memo"_s, u"Cafe"_s} << 0 << "Café" << Close::OkButton
+                                        << QStringList{u"Memo"_s, u"Cafe"_s, u"Café"_s} << 2 << "";
 
     QTest::newRow("other case brings page forward") << two << 0 << "WORK" << Close::OkButton << two << 1
                                                     << "text of Work";
     QTest::newRow("non-ASCII case brings page forward")
-        << QStringList{"Memo", "Ärger"} << 0 << "ärger" << Close::OkButton << QStringList{"Memo", "Ärger"}
+        << QStringList{u"Memo"_s, u"Ärger"_s} << 0 << "ärger" << Close::OkButton << QStringList{u"Memo"_s, u"Ärger"_s}
         << 1 << "text of Ärger";
     QTest::newRow("non-ASCII upper case brings page forward")
-        << QStringList{"Memo", "ärger"} << 0 << "ÄRGER" << Close::OkButton << QStringList{"Memo", "ärger"}
+        << QStringList{u"Memo"_s, u"ärger"_s} << 0 << "ÄRGER" << Close::OkButton << QStringList{u"Memo"_s, u"ärger"_s}
         << 1 << "text of ärger";
-    QTest::newRow("first of equal names") << QStringList{"Memo", "a", "A"} << 0 << "A" << Close::OkButton
-                                          << QStringList{"Memo", "a", "A"} << 1 << "text of a";
+    QTest::newRow("first of equal names") << QStringList{u"Memo"_s, u"a"_s, u"A"_s} << 0 << "A" << Close::OkButton
+                                          << QStringList{u"Memo"_s, u"a"_s, u"A"_s} << 1 << "text of a";
     QTest::newRow("other case of page on show") << two << 1 << "wORK" << Close::OkButton << two << 1 << live;
     QTest::newRow("same name as page on show") << two << 0 << "Memo" << Close::OkButton << two << 0 << live;
 
     // Only the first 4095 bytes of a name are kept, so only they tell pages apart.
     const QString kept(NoteFile::MaxNameBytes, QLatin1Char('x'));
     QTest::newRow("names alike in their kept bytes are one")
-        << QStringList{"Memo", kept + "a"} << 0 << kept + "b" << Close::OkButton << QStringList{"Memo", kept + "a"}
-        << 1 << "text of " + kept + "a";
+        << QStringList{QStringLiteral("Memo"), kept + QStringLiteral("a")} << 0 << kept + QStringLiteral("b")
+        << Close::OkButton << QStringList{QStringLiteral("Memo"), kept + QStringLiteral("a")} << 1
+        << QStringLiteral("text of ") + kept + QStringLiteral("a");
 
     QTest::newRow("empty name") << two << 1 << "" << Close::OkButton << two << 1 << live;
     QTest::newRow("Cancel after typing") << two << 0 << "Other" << Close::CancelButton << two << 0 << live;
@@ -771,16 +774,16 @@ void TestMainPages::startUpLoads_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("texts");
 
-    QTest::newRow("two pages") << WorkedExampleFile << QStringList{"Memo", "Work"}
-                               << QStringList{"Buy milk", "Line one\r\nLine two"};
+    QTest::newRow("two pages") << WorkedExampleFile << QStringList{u"Memo"_s, u"Work"_s}
+                               << QStringList{u"Buy milk"_s, u"Line one\r\nLine two"_s};
     QTest::newRow("no pages") << QByteArray::fromHex("060B544B572D50696E6E6F746502010100")
-                              << QStringList{"Memo"} << QStringList{""};
+                              << QStringList{u"Memo"_s} << QStringList{u""_s};
     QTest::newRow("written on Windows")
         << noteFileBytes({{"Caf\xE9", "na\xEFve \x80 5"}, {"UTF-8 \xC3\xA9t\xC3\xA9", "ok"}})
         << QStringList{QString::fromUtf8("Café"), QString::fromUtf8("UTF-8 été")}
-        << QStringList{QString::fromUtf8("naïve € 5"), "ok"};
+        << QStringList{QString::fromUtf8("naïve € 5"), u"ok"_s};
     QTest::newRow("long strings") << noteFileBytes({{QByteArray(300, 'n'), QByteArray(70000, 't')}})
-                                  << QStringList{QString(300, 'n')} << QStringList{QString(70000, 't')};
+                                  << QStringList{QString(300, u'n')} << QStringList{QString(70000, u't')};
 }
 
 void TestMainPages::startUpLoads()
@@ -979,8 +982,8 @@ void TestMainPages::longPageNameIsStoredAsItsFirst4095Bytes_data()
     const QString euro = QString::fromUtf8("€");    // 3 bytes
     const QString grin = QString::fromUtf8("😀");   // 4 bytes, two UTF-16 units
 
-    QTest::newRow("5000 ASCII") << QString(5000, 'x') << QString(4095, 'x');
-    QTest::newRow("exactly 4095 bytes") << QString(4095, 'y') << QString(4095, 'y');
+    QTest::newRow("5000 ASCII") << QString(5000, u'x') << QString(4095, u'x');
+    QTest::newRow("exactly 4095 bytes") << QString(4095, u'y') << QString(4095, u'y');
     QTest::newRow("2-byte character across the cut") << eAcute.repeated(2500) << eAcute.repeated(2047);
     QTest::newRow("3-byte character across the cut")
         << QStringLiteral("a") + euro.repeated(2000) << QStringLiteral("a") + euro.repeated(1364);

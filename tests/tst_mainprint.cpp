@@ -3,7 +3,7 @@
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "support/TestEnvironment.h"
-#include "text/TPrinter.h"
+#include "print/TPrinter.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "editor/RichEdit.h"
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
 #include "support/TestEnvironment.h"
 

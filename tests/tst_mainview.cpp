@@ -6,7 +6,7 @@
 #include "app/Startup.h"
 #include "dialogs/TFontDialog.h"
 #include "editor/RichEdit.h"
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
 #include "support/IniText.h"
 #include "support/TestEnvironment.h"
@@ -32,9 +32,20 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-using IniValues = QMap<QString, QString>; // "Group/Key" -> text as written
+// "Group/Key" -> text as written, looked up by the keys the tests spell out.
+struct IniValues : QMap<QString, QString>
+{
+    IniValues(QMap<QString, QString> values)
+        : QMap(std::move(values))
+    {
+    }
+    using QMap::value;
+    QString value(const char *key) const { return QMap::value(QString::fromLatin1(key)); }
+};
 
 QStringList keysOfGroup(const IniValues &values, const QString &group)
 {
@@ -241,10 +252,11 @@ void TestMainView::firstCloseWritesWindowBounds()
     QVERIFY(m_form->close());
     const IniValues values = storedValues();
     QCOMPARE(keysOfGroup(values, QStringLiteral("Settings")),
-             (QStringList{"Colour", "OnTop", "Status", "Toolbar", "XPos", "XSize", "YPos", "YSize"}));
+             (QStringList{u"Colour"_s, u"OnTop"_s, u"Status"_s, u"Toolbar"_s, u"XPos"_s, u"XSize"_s, u"YPos"_s,
+                          u"YSize"_s}));
     QCOMPARE(keysOfGroup(values, QStringLiteral("Font")),
-             (QStringList{"Bold", "CharSet", "Color", "Height", "Italic", "Name", "Size", "StrikeOut",
-                          "Underline"}));
+             (QStringList{u"Bold"_s, u"CharSet"_s, u"Color"_s, u"Height"_s, u"Italic"_s, u"Name"_s, u"Size"_s,
+                          u"StrikeOut"_s, u"Underline"_s}));
     QCOMPARE(values.value("Settings/XPos"), QString::number(bounds.x()));
     QCOMPARE(values.value("Settings/YPos"), QString::number(bounds.y()));
     QCOMPARE(values.value("Settings/XSize"), QString::number(bounds.width()));

@@ -1,6 +1,6 @@
 // The plain message window ("Not found"), shown for real and answered from the keyboard.
 
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,8 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/NoteFile.h"
 #include "support/FileSizeLimit.h"
+#include "support/ShortDevice.h"
+#include "support/TestBytes.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -19,21 +21,8 @@
 
 namespace {
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
 // 06 0B "TKW-Pinnote", 02 01, 01
 const QByteArray Header = hex("060b") + QByteArray("TKW-Pinnote") + hex("0201") + hex("01");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
 
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
@@ -70,30 +59,6 @@ QByteArray bytesFromPages(const NotePages &pages)
     NoteFile::write(out, pages);
     return out.data();
 }
-
-// Accepts at most `capacity` bytes, then answers short.
-class ShortDevice : public QIODevice
-{
-public:
-    explicit ShortDevice(qint64 capacity)
-        : m_capacity(capacity)
-    {
-        open(QIODevice::WriteOnly);
-    }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 size) override
-    {
-        const qint64 taken = qMin(size, m_capacity - m_written);
-        m_written += taken;
-        return taken;
-    }
-
-private:
-    qint64 m_capacity;
-    qint64 m_written = 0;
-};
 
 
 // Blocks until the child prints the line; false when it ends first.

@@ -1,4 +1,5 @@
 #include "storage/NoteFile.h"
+#include "support/TestBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,14 +11,6 @@
 #include <optional>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
 
 NotePages makePad(QRandomGenerator &random, int pages, int textChars, QChar flavour)
 {

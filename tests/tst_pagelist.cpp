@@ -26,13 +26,13 @@ void TestPageList::find_data()
     const QString kept(NoteFile::MaxNameBytes, QLatin1Char('x'));
     // Three bytes each in UTF-8: the cut falls on a whole character.
     const QString keptWide(NoteFile::MaxNameBytes / 3, QChar(0x20AC));
-    QTest::newRow("other case") << QStringList{"Memo", "Work"} << "wORK" << 1;
-    QTest::newRow("first of two equal") << QStringList{"a", "A"} << "A" << 0;
-    QTest::newRow("trailing space differs") << QStringList{"Work"} << "Work " << -1;
-    QTest::newRow("alike in the kept bytes") << QStringList{"Memo", kept + "a"} << kept + "b" << 1;
+    QTest::newRow("other case") << QStringList{QStringLiteral("Memo"), QStringLiteral("Work")} << QStringLiteral("wORK") << 1;
+    QTest::newRow("first of two equal") << QStringList{QStringLiteral("a"), QStringLiteral("A")} << QStringLiteral("A") << 0;
+    QTest::newRow("trailing space differs") << QStringList{QStringLiteral("Work")} << QStringLiteral("Work ") << -1;
+    QTest::newRow("alike in the kept bytes") << QStringList{QStringLiteral("Memo"), kept + QStringLiteral("aQStringLiteral(")} << kept + QStringLiteral(")b") << 1;
     QTest::newRow("wide characters alike in the kept bytes")
-        << QStringList{keptWide + "a"} << keptWide + "b" << 0;
-    QTest::newRow("differ within the kept bytes") << QStringList{"b" + kept} << "a" + kept << -1;
+        << QStringList{keptWide + QStringLiteral("a")} << keptWide + QStringLiteral("b") << 0;
+    QTest::newRow("differ within the kept bytes") << QStringList{QStringLiteral("b") + kept} << QStringLiteral("a") + kept << -1;
 }
 
 void TestPageList::find()

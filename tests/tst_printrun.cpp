@@ -1,6 +1,6 @@
 // The print run's arithmetic: the layout rectangle in twips and the page loop.
 
-#include "text/PrintRun.h"
+#include "print/PrintRun.h"
 
 #include <QTest>
 

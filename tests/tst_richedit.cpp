@@ -1,6 +1,6 @@
 #include "editor/RichEdit.h"
 #include "editor/CaretRest.h"
-#include "platform/BusyCursor.h"
+#include "widgets/BusyCursor.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

@@ -1,36 +1,13 @@
 // The RTF writer on a device that takes less than it is given: it stops at the first
 // short write and reports the failure.
 
-#include "text/RtfWriter.h"
+#include "core/RtfWriter.h"
+#include "support/ShortDevice.h"
 
 #include <QBuffer>
 #include <QTest>
 
 namespace {
-
-// Takes at most limit bytes in all; past that every write falls short.
-class ShortDevice : public QIODevice
-{
-public:
-    explicit ShortDevice(qint64 limit) : m_limit(limit) { open(QIODevice::WriteOnly); }
-    QByteArray taken;
-    int writesAfterShort = 0;
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        writesAfterShort += m_short;
-        const qint64 n = std::min(size, m_limit - qint64(taken.size()));
-        taken.append(data, n);
-        m_short = m_short || n < size;
-        return n;
-    }
-
-private:
-    qint64 m_limit;
-    bool m_short = false;
-};
 
 // A page long enough for several writes, with bold runs among plain ones.
 bool writePage(QIODevice *device)

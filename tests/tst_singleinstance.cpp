@@ -1,7 +1,7 @@
 // One copy of Pinnote per note file: a later copy for the same file, by any path, waits
 // two seconds for the running one, and what a crashed copy left behind blocks nothing.
 
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/StoredSettings.h"
 #include "storage/TRegIniFile.h"
 #include "support/IniText.h"
@@ -7,6 +7,8 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(TFontStyles)
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -74,12 +76,12 @@ void TestStoredSettings::cleanProfile()
     }
     const QMap<QString, QString> written = parseIniText(env.readFile(env.settingsPath()));
     const QMap<QString, QString> expected = {
-        {"Settings/OnTop", "1"},      {"Settings/Status", "1"},   {"Settings/Toolbar", "1"},
-        {"Settings/XPos", "100"},     {"Settings/YPos", "100"},   {"Settings/XSize", "400"},
-        {"Settings/YSize", "280"},    {"Settings/Colour", "65535"},
-        {"Font/CharSet", "1"},        {"Font/Color", "-2147483640"}, {"Font/Height", "-11"},
-        {"Font/Name", "MS Sans Serif"}, {"Font/Size", "8"},       {"Font/Bold", "0"},
-        {"Font/Italic", "0"},         {"Font/Underline", "0"},    {"Font/StrikeOut", "0"},
+        {u"Settings/OnTop"_s, u"1"_s},      {u"Settings/Status"_s, u"1"_s},   {u"Settings/Toolbar"_s, u"1"_s},
+        {u"Settings/XPos"_s, u"100"_s},     {u"Settings/YPos"_s, u"100"_s},   {u"Settings/XSize"_s, u"400"_s},
+        {u"Settings/YSize"_s, u"280"_s},    {u"Settings/Colour"_s, u"65535"_s},
+        {u"Font/CharSet"_s, u"1"_s},        {u"Font/Color"_s, u"-2147483640"_s}, {u"Font/Height"_s, u"-11"_s},
+        {u"Font/Name"_s, u"MS Sans Serif"_s}, {u"Font/Size"_s, u"8"_s},       {u"Font/Bold"_s, u"0"_s},
+        {u"Font/Italic"_s, u"0"_s},         {u"Font/Underline"_s, u"0"_s},    {u"Font/StrikeOut"_s, u"0"_s},
     };
     QCOMPARE(written, expected);
 }

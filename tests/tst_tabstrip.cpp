@@ -1,4 +1,4 @@
-#include "platform/TabStrip.h"
+#include "widgets/TabStrip.h"
 
 #include <QApplication>
 #include <QToolButton>

@@ -1,6 +1,6 @@
 // The search routine behind Find: its matching rules, over plain text with CR LF breaks.
 
-#include "text/TextSearch.h"
+#include "core/TextSearch.h"
 
 #include <QTest>
 

@@ -1,5 +1,6 @@
-#include "platform/TColor.h"
+#include "core/TColor.h"
 #include "storage/TFont.h"
+#include "widgets/FontColour.h"
 
 #include <QColor>
 #include <QFont>
@@ -227,7 +228,7 @@ void TestTFont::toQFont()
     font.setName(QStringLiteral("DejaVu Serif"));
     font.setSize(size);
     font.setStyle(style);
-    const QFont qfont = font.toQFont();
+    const QFont qfont = ::toQFont(font);
     QCOMPARE(qfont.family(), QStringLiteral("DejaVu Serif"));
     QCOMPARE(qfont.pointSize(), size);
     QCOMPARE(qfont.bold(), bool(style & fsBold));
@@ -256,7 +257,7 @@ void TestTFont::textColour()
 
     TFont font(96);
     font.setColor(colour);
-    const std::optional<QColor> result = font.textColour();
+    const std::optional<QColor> result = ::textColour(font);
     QCOMPARE(!result.has_value(), automatic);
     if (result)
         QCOMPARE(*result, expected);

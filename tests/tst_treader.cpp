@@ -1,6 +1,7 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/TReader.h"
 #include "storage/TWriter.h"
+#include "support/TestBytes.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>
@@ -10,11 +11,6 @@
 #include <limits>
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // Serves its data in pieces of at most `piece` bytes and counts the reads asked of it.
 class TrickleDevice : public QIODevice

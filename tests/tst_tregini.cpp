@@ -1,4 +1,4 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/TRegIniFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/IniText.h"

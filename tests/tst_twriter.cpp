@@ -1,50 +1,12 @@
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/TWriter.h"
+#include "support/ShortDevice.h"
+#include "support/TestBytes.h"
 
 #include <QBuffer>
 #include <QTest>
 
 #include <limits>
-
-namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-// Takes at most `capacity` bytes in all, then answers short: a device that fills up.
-class ShortDevice : public QIODevice
-{
-public:
-    explicit ShortDevice(qint64 capacity, bool failHard = false)
-        : m_capacity(capacity)
-        , m_failHard(failHard)
-    {
-        open(QIODevice::WriteOnly);
-    }
-    QByteArray data;
-    QList<qint64> writeSizes;
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *bytes, qint64 size) override
-    {
-        writeSizes.append(size);
-        const qint64 room = m_capacity - data.size();
-        if (room < size && m_failHard)
-            return -1;
-        const qint64 taken = qMin(room, size);
-        data.append(bytes, taken);
-        return taken;
-    }
-
-private:
-    qint64 m_capacity;
-    bool m_failHard;
-};
-
-} // namespace
 
 class TestTWriter : public QObject
 {
@@ -158,7 +120,7 @@ void TestTWriter::fullBlocksThenRest()
     writer.PutString(QByteArray(payload, 'q'));
     writer.FlushBuffer();
     QCOMPARE(out.writeSizes, sizes);
-    QCOMPARE(out.data.size(), payload + 5);
+    QCOMPARE(out.taken.size(), payload + 5);
 }
 
 void TestTWriter::destructorHandsOverRest()

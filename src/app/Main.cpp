@@ -1,13 +1,16 @@
 #include "app/Main.h"
 
 #include "app/MainTexts.h"
+#include "core/DesignFont.h"
 #include "dialogs/TAboutDlg.h"
 #include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/BakedIcons.h"
-#include "platform/ErrorBox.h"
-#include "platform/MessageBox.h"
-#include "platform/TabStrip.h"
+#include "widgets/BakedIcons.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/FontColour.h"
+#include "widgets/MessageBox.h"
+#include "widgets/ScreenPpi.h"
+#include "widgets/TabStrip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,12 +62,6 @@ bool contains(const QWidget *ancestor, const QWidget *widget)
     return false;
 }
 
-int primaryScreenPpi()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? qRound(screen->logicalDotsPerInchY()) : DesignPpi;
-}
-
 QKeySequence keyOf(const QKeyEvent *event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -76,7 +73,7 @@ QKeySequence keyOf(const QKeyEvent *event)
 TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent)
     , m_noteFile(QDir::current().absoluteFilePath(QString::fromLatin1(NoteFile::FileName)))
-    , m_screenPpi(primaryScreenPpi())
+    , m_screenPpi(screenPpi())
     , m_editorFont(m_screenPpi)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -85,7 +82,7 @@ TMainForm::TMainForm(QWidget *parent)
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setContextMenuPolicy(Qt::PreventContextMenu);
 
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    QFont windowFont(QString::fromLatin1(DesignFontFace));
     windowFont.setPixelSize(WindowFontPixels * m_screenPpi / DesignPpi);
     setFont(windowFont);
     resize(DesignWidth, DesignHeight);

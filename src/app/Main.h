@@ -2,7 +2,7 @@
 
 #include "app/BuildInfo.h"
 #include "app/MainTexts.h"
-#include "platform/TColor.h"
+#include "core/TColor.h"
 #include "storage/NoteFile.h"
 #include "storage/PageList.h"
 #include "storage/TFont.h"

@@ -3,8 +3,8 @@
 #include "app/Main.h"
 
 #include "editor/RichEdit.h"
-#include "platform/DialogPlacement.h"
-#include "text/ExportFile.h"
+#include "widgets/DialogPlacement.h"
+#include "storage/ExportFile.h"
 
 #include <QFileDialog>
 #include <QIODevice>

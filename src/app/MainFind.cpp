@@ -5,7 +5,7 @@
 
 #include "dialogs/TFindDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QDialog>
 

@@ -3,7 +3,7 @@
 #include "app/Main.h"
 
 #include "app/MainTexts.h"
-#include "dialogs/THelpWindow.h"
+#include "help/THelpWindow.h"
 
 #include <QCoreApplication>
 

@@ -5,9 +5,9 @@
 #include "app/MainTexts.h"
 #include "dialogs/TNewMemoDlg.h"
 #include "editor/RichEdit.h"
-#include "platform/Exceptions.h"
-#include "platform/MessageBox.h"
-#include "platform/TabStrip.h"
+#include "core/Exceptions.h"
+#include "widgets/MessageBox.h"
+#include "widgets/TabStrip.h"
 
 #include <QTextDocument>
 

@@ -4,9 +4,9 @@
 
 #include "dialogs/TPrinterSetupDialog.h"
 #include "editor/RichEdit.h"
-#include "platform/DialogPlacement.h"
-#include "text/PrintRun.h"
-#include "text/TPrinter.h"
+#include "widgets/DialogPlacement.h"
+#include "print/PrintRun.h"
+#include "print/TPrinter.h"
 
 #include <QEvent>
 #include <QPrintDialog>

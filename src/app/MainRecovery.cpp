@@ -5,7 +5,7 @@
 
 #include "app/MainTexts.h"
 #include "editor/RichEdit.h"
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "storage/RecoverySnapshot.h"
 
 #include <QLocale>

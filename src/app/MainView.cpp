@@ -6,8 +6,9 @@
 #include "dialogs/TAboutDlg.h"
 #include "dialogs/TFontDialog.h"
 #include "editor/RichEdit.h"
-#include "platform/DialogPlacement.h"
-#include "platform/ErrorBox.h"
+#include "widgets/DialogPlacement.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/FontColour.h"
 #include "storage/StoredSettings.h"
 #include "storage/TRegIniFile.h"
 
@@ -163,7 +164,7 @@ void TMainForm::applyStayOnTop()
 
 void TMainForm::applyEditorFont(const TFont &font)
 {
-    Memo->setDefaultFont(font.toQFont(), font.textColour());
+    Memo->setDefaultFont(toQFont(font), textColour(font));
 }
 
 void TMainForm::ViewOnTopMenuItemClick()

@@ -3,8 +3,8 @@
 #include "app/BuildInfo.h"
 #include "app/Main.h"
 #include "app/MainTexts.h"
-#include "app/SingleInstance.h"
-#include "platform/MessageBox.h"
+#include "platform/SingleInstance.h"
+#include "widgets/MessageBox.h"
 #include "platform/PlatformChoice.h"
 #include "platform/TerminationSignals.h"
 

@@ -1,10 +1,8 @@
 #include "dialogs/TAboutDlg.h"
 
-#include "dialogs/DesignLayout.h"
-#include "platform/DialogFrame.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DesignLayout.h"
 
-#include "platform/BakedIcons.h"
+#include "widgets/BakedIcons.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,7 +18,6 @@ const char *const ContactHeadingText = "Contact us:";
 const char *const WebText = "Web: www.example.com/pinnote";
 const char *const MailText = "Mail: pinnote@example.com";
 const char *const OKText = "OK";
-const char *const FontFace = "MS Sans Serif";
 const char *const IconName = "pinnote";
 
 // The layout is drawn at 120 pixels per inch.
@@ -50,16 +47,8 @@ QPixmap programIcon(const QSize &size, qreal pixelRatio)
 } // namespace
 
 TAboutDlg::TAboutDlg(QWidget *parent)
-    : QDialog(parent, dialogFrameFlags(CloseBox::None))
+    : DesignedDialog(parent, CloseBox::None, Layout, {CaptionText, FontPixels, ClientWidth, ClientHeight})
 {
-    setWindowTitle(QString::fromLatin1(CaptionText));
-    QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(Layout.scaled(FontPixels));
-    setFont(dialogFont);
-    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
-    // Only the first showing is centred; later ones reopen where the dialog was left.
-    centreOnScreen(this);
-    keepDialogRestored(this);
     // The controls are made when the box is first needed: it lives from start-up on,
     // and most runs never show it.
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/DesignedDialog.h"
 
 class QLabel;
 class QPushButton;
 
 // The About box: created once, shown again and again. It has no way to cancel:
 // only OK (or Enter) closes it.
-class TAboutDlg : public QDialog
+class TAboutDlg : public DesignedDialog
 {
     Q_OBJECT
 

@@ -1,8 +1,6 @@
 #include "dialogs/TFindDlg.h"
 
-#include "dialogs/DesignLayout.h"
-#include "platform/DialogFrame.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DesignLayout.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -23,7 +21,6 @@ const char *const WholeWordText = "&Whole word";
 const char *const MatchCaseText = "&Match case";
 const char *const OKText = "OK";
 const char *const CancelText = "Cancel";
-const char *const FontFace = "MS Sans Serif";
 
 // The layout is drawn at 96 pixels per inch.
 constexpr int DesignPpi = 96;
@@ -45,17 +42,9 @@ constexpr DesignLayout Layout(DesignPpi);
 } // namespace
 
 TFindDlg::TFindDlg(QWidget *parent)
-    : QDialog(parent, dialogFrameFlags(CloseBox::Shown))
+    : DesignedDialog(parent, CloseBox::Shown, Layout, {CaptionText, FontPixels, ClientWidth, ClientHeight})
 {
     setObjectName(QStringLiteral("FindDlg"));
-    setWindowTitle(QString::fromLatin1(CaptionText));
-    QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(Layout.scaled(FontPixels));
-    setFont(dialogFont);
-    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
-    // Only the first showing is centred; later ones reopen where the dialog was left.
-    centreOnScreen(this);
-    keepDialogRestored(this);
     // The controls are made when the dialog is first shown: it lives from start-up on,
     // and until then its fields read as empty.
 }

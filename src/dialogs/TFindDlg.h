@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/DesignedDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -9,7 +9,7 @@ class QPushButton;
 
 // The Find Text dialog: created once and only shown and hidden, so its fields
 // keep what the user last left in them, also after Cancel.
-class TFindDlg : public QDialog
+class TFindDlg : public DesignedDialog
 {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #include "dialogs/TFontDialog.h"
 
-#include "platform/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
+#include "widgets/FontColour.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -219,7 +220,7 @@ void TFontDialog::styleMayHaveChanged()
 
 void TFontDialog::preset(const TFont &font)
 {
-    QFont wanted = font.toQFont();
+    QFont wanted = toQFont(font);
     // A face the system lacks is shown as the face that stands in for it, with that
     // face's styles; the name stays unless the user picks another face.
     if (!QFontDatabase::hasFamily(wanted.family()))

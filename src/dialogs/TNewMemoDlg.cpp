@@ -1,8 +1,6 @@
 #include "dialogs/TNewMemoDlg.h"
 
-#include "dialogs/DesignLayout.h"
-#include "platform/DialogFrame.h"
-#include "platform/DialogPlacement.h"
+#include "widgets/DesignLayout.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -19,7 +17,6 @@ const char *const CaptionText = "New Memo";
 const char *const NameLabelText = "&Name:";
 const char *const OKText = "OK";
 const char *const CancelText = "Cancel";
-const char *const FontFace = "MS Sans Serif";
 
 // The layout is drawn at 120 pixels per inch.
 constexpr int DesignPpi = 120;
@@ -39,16 +36,9 @@ constexpr DesignLayout Layout(DesignPpi);
 } // namespace
 
 TNewMemoDlg::TNewMemoDlg(QWidget *parent)
-    : QDialog(parent, dialogFrameFlags(CloseBox::Shown))
+    : DesignedDialog(parent, CloseBox::Shown, Layout, {CaptionText, FontPixels, ClientWidth, ClientHeight})
 {
-    setWindowTitle(QString::fromLatin1(CaptionText));
-    QFont dialogFont(QString::fromLatin1(FontFace));
-    dialogFont.setPixelSize(Layout.scaled(FontPixels));
-    setFont(dialogFont);
-    setFixedSize(Layout.scaled(ClientWidth), Layout.scaled(ClientHeight));
     createControls();
-    centreOnScreen(this);
-    keepDialogRestored(this);
 }
 
 void TNewMemoDlg::createControls()

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/DesignedDialog.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // Asks for the name of a new memo page. Made anew for each use.
-class TNewMemoDlg : public QDialog
+class TNewMemoDlg : public DesignedDialog
 {
     Q_OBJECT
 

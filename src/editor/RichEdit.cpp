@@ -1,9 +1,9 @@
 #include "editor/RichEdit.h"
 
+#include "core/CrlfPositions.h"
+#include "core/TextSearch.h"
 #include "editor/CaretRest.h"
-#include "platform/BusyCursor.h"
-#include "text/CrlfPositions.h"
-#include "text/TextSearch.h"
+#include "widgets/BusyCursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -180,8 +180,8 @@ void RichEdit::pasteClipboard()
 bool RichEdit::clipboardHasText() const
 {
     if (!m_clipboardHasText) {
-        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-        m_clipboardHasText = data && data->hasText();
+        const QMimeData *offered = QGuiApplication::clipboard()->mimeData();
+        m_clipboardHasText = offered && offered->hasText();
     }
     return *m_clipboardHasText;
 }

@@ -2,13 +2,12 @@
 
 #include "editor/RichEdit.h"
 
-#include "text/RtfWriter.h"
+#include "core/RtfWriter.h"
+#include "widgets/ScreenPpi.h"
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QHash>
 #include <QIODevice>
-#include <QScreen>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -20,8 +19,7 @@ constexpr double PointsPerInch = 72.0;
 
 double pixelsPerInch()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? screen->logicalDotsPerInchY() : 96.0;
+    return screenPpi();
 }
 
 int halfPointsOf(double points)

@@ -1,6 +1,6 @@
 #include "storage/ConflictCopies.h"
 
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/NoteFile.h"
 
 #include <QDir>

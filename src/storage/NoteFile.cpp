@@ -1,10 +1,11 @@
 #include "storage/NoteFile.h"
 
-#include "platform/Exceptions.h"
-#include "platform/TextEncoding.h"
+#include "core/Exceptions.h"
+#include "core/TextEncoding.h"
 #include "storage/FileLock.h"
 #include "storage/TReader.h"
 #include "storage/TWriter.h"
+#include "storage/WriteBits.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +25,6 @@ const char StreamWriteError[] = "Stream write error";
 const char FileInUse[] = "The file is in use by another program";
 const char NotARegularFile[] = "Not a regular file";
 
-constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr mode_t PermissionBits = 07777;
 
 bool isMissing(int error)
@@ -229,7 +229,6 @@ FileIdentity NoteFile::save(const NotePages &pages) const
         fail(EFCreateError(m_path), systemReason(directoryLock.error()));
     }
 
-    // QSaveFile asks access(), which always says yes to root; the write bits are ours to honour.
     struct stat existing;
     const bool exists = ::stat(nativePath.constData(), &existing) == 0;
     if (exists) {
@@ -237,7 +236,7 @@ FileIdentity NoteFile::save(const NotePages &pages) const
             fail(EFCreateError(m_path), systemReason(EISDIR));
         if (!S_ISREG(existing.st_mode))
             fail(EFCreateError(m_path), QString::fromLatin1(NotARegularFile));
-        if ((existing.st_mode & AnyWriteBit) == 0)
+        if (!hasWriteBit(existing.st_mode))
             fail(EFCreateError(m_path), systemReason(EACCES));
     } else if (errno != ENOENT) {
         fail(EFCreateError(m_path), systemReason(errno));

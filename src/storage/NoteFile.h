@@ -17,7 +17,8 @@ public:
     static constexpr char NoteFileMagic[] = "TKW-Pinnote";
     static constexpr int NoteFileVersion = 1;
     static constexpr int StreamBufferSize = 1024;
-    // Names go through a 4096-byte buffer with its terminator on the way out.
+    // The longest page name written, in bytes. The Windows program keeps no more of a
+    // name, so a pad saved on either machine holds the same names.
     static constexpr int MaxNameBytes = 4095;
 
     // The path is taken as it is; callers fix it once (absolute) at start-up.

@@ -1,7 +1,7 @@
 #include "storage/RecoverySnapshot.h"
 
-#include "platform/Exceptions.h"
-#include "platform/PrivateFolder.h"
+#include "core/Exceptions.h"
+#include "storage/PrivateFolder.h"
 #include "storage/NoteFile.h"
 
 #include <QCryptographicHash>

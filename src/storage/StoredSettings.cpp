@@ -1,6 +1,6 @@
 #include "storage/StoredSettings.h"
 
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/TRegIniFile.h"
 
 namespace {

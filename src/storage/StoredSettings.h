@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TColor.h"
+#include "core/TColor.h"
 #include "storage/TFont.h"
 
 #include <functional>

@@ -1,16 +1,11 @@
 #include "storage/TFont.h"
 
-#include <QColor>
-#include <QFont>
-
 #include <limits>
 
 namespace {
 constexpr int PointsPerInch = 72;
 constexpr int CharsetMask = 0xFF;
 }
-
-const char TFont::DefaultName[] = "MS Sans Serif";
 
 qint32 mulDiv(qint32 a, qint32 b, qint32 c)
 {
@@ -54,27 +49,4 @@ int TFont::size() const
 void TFont::setSize(int points)
 {
     m_height = -mulDiv(points, m_ppi, PointsPerInch);
-}
-
-QFont TFont::toQFont() const
-{
-    QFont font;
-    font.setFamily(m_name);
-    const int points = size();
-    if (points > 0)
-        font.setPointSize(points);
-    else if (m_height > 0) // a cell height in pixels
-        font.setPixelSize(m_height);
-    font.setBold(m_style.testFlag(fsBold));
-    font.setItalic(m_style.testFlag(fsItalic));
-    font.setUnderline(m_style.testFlag(fsUnderline));
-    font.setStrikeOut(m_style.testFlag(fsStrikeOut));
-    return font;
-}
-
-std::optional<QColor> TFont::textColour() const
-{
-    if (m_color == clWindowText)
-        return std::nullopt;
-    return resolveColour(m_color);
 }

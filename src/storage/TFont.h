@@ -1,15 +1,11 @@
 #pragma once
 
-#include "platform/TColor.h"
+#include "core/DesignFont.h"
+#include "core/TColor.h"
 
 #include <QFlags>
 #include <QString>
 #include <QtGlobal>
-
-#include <optional>
-
-class QColor;
-class QFont;
 
 enum TFontStyle {
     fsBold = 1,
@@ -20,8 +16,9 @@ enum TFontStyle {
 Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFontStyles)
 
-// The platform's MulDiv: a * b / c on the exact product, rounded to the nearest
-// integer with halves away from zero; -1 when c is 0 or the result does not fit.
+// a * b / c on the exact product, rounded to the nearest integer with halves away from
+// zero; -1 when c is 0 or the result does not fit. Sizes and heights convert this way
+// so that a font setting written on Windows gives the same size here and back.
 qint32 mulDiv(qint32 a, qint32 b, qint32 c);
 
 // A font as the settings describe it. Size (points) and Height (pixels, negative for
@@ -32,7 +29,7 @@ public:
     static constexpr int DefaultCharset = 1;
     static constexpr int DefaultPointSize = 8;
     static constexpr int MaxNameLength = 31;
-    static const char DefaultName[];
+    static constexpr const char *DefaultName = DesignFontFace;
 
     explicit TFont(int ppi);
 
@@ -55,11 +52,6 @@ public:
 
     TFontStyles style() const { return m_style; }
     void setStyle(TFontStyles style) { m_style = style; }
-
-    // The font as the editor takes it: face, point size and the four styles.
-    QFont toQFont() const;
-    // The text colour for the editor; empty for clWindowText, the editor's automatic colour.
-    std::optional<QColor> textColour() const;
 
     friend bool operator==(const TFont &, const TFont &) = default;
 

@@ -1,7 +1,8 @@
 #include "storage/TRegIniFile.h"
 
-#include "platform/Exceptions.h"
-#include "storage/IntegerText.h"
+#include "core/Exceptions.h"
+#include "core/IntegerText.h"
+#include "storage/WriteBits.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,10 +24,6 @@ const char DefaultConfigFolder[] = "/.config";
 const char TrueText[] = "1";
 const char FalseText[] = "0";
 constexpr qint64 CopyChunk = 64 * 1024;
-
-// The mode's own bits; WriteUser says what the current user may do, which is anything for root.
-constexpr QFileDevice::Permissions AnyWriteBit = QFileDevice::WriteOwner | QFileDevice::WriteGroup
-    | QFileDevice::WriteOther;
 
 QString configFolder()
 {
@@ -102,7 +99,8 @@ QString TRegIniFile::GetText(const QString &section, const QString &name, const 
     if (value.typeId() != QMetaType::QString)
         throw ERegistryException(QString::fromLatin1(InvalidDataType).arg(name));
     QString text = value.toString();
-    // A stored string ends at its first NUL, as a registry string does.
+    // A stored string ends at its first NUL, so that a setting copied from Windows,
+    // where the value's end is marked so, reads the same here.
     if (const qsizetype end = text.indexOf(QChar(0)); end >= 0)
         text.truncate(end);
     return text;
@@ -135,9 +133,9 @@ void TRegIniFile::checkReachable(const QString &section) const
     const bool folderReady = QDir().mkpath(folder);
     const QFileInfo folderInfo(folder);
     bool reachable = folderReady && folderInfo.isDir() && folderInfo.isWritable();
-    // A store file without write bits is read-only, for root too.
+    // A store file without write bits is read-only.
     if (reachable && target.exists())
-        reachable = target.isFile() && (target.permissions() & AnyWriteBit);
+        reachable = target.isFile() && hasWriteBit(target.permissions());
     if (!reachable)
         throw ERegistryException(QString::fromLatin1(FailedToCreateKey).arg(section));
 }

@@ -1,6 +1,6 @@
 #include "storage/TWriter.h"
 
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/ValueTag.h"
 
 #include <QIODevice>

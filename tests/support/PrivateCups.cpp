@@ -53,7 +53,8 @@ QString PrivateCups::start()
 {
     for (const auto &need : Programs) {
         if (findProgram(QString::fromLatin1(need[0])).isEmpty())
-            return QStringLiteral("%1 is not installed (Debian package %2)").arg(need[0], need[1]);
+            return QStringLiteral("%1 is not installed (Debian package %2)")
+                .arg(QString::fromLatin1(need[0]), QString::fromLatin1(need[1]));
     }
     for (const char *sub : {"root", "spool", "log", "bin/backend"})
         QDir(m_dir.path()).mkpath(QString::fromLatin1(sub));

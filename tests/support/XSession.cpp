@@ -126,6 +126,14 @@ QProcessEnvironment XSession::environment(const QString &workDir, const QString 
     return env;
 }
 
+QString XSession::xdotool(std::initializer_list<QAnyStringView> arguments, int *exitCode) const
+{
+    QStringList list;
+    for (const QAnyStringView argument : arguments)
+        list.append(argument.toString());
+    return xdotool(list, exitCode);
+}
+
 QString XSession::xdotool(const QStringList &arguments, int *exitCode) const
 {
     QProcess process;

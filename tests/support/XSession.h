@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 // A private X server with a window manager, for driving the real program with
 // xdotool as a user would.
 class XSession
@@ -28,6 +30,8 @@ public:
 
     // Runs xdotool with the arguments and returns its standard output (trimmed).
     QString xdotool(const QStringList &arguments, int *exitCode = nullptr) const;
+    // The same for arguments written in place, literals and strings mixed.
+    QString xdotool(std::initializer_list<QAnyStringView> arguments, int *exitCode = nullptr) const;
     // Window ids whose title matches the regular expression, visible ones only.
     QStringList findWindows(const QString &titlePattern) const;
     // Every named window on the display, mapped or not, for failure messages.

@@ -6,7 +6,7 @@
 //       printing "saved" after each save and "tick" about every millisecond meanwhile.
 //   notefile_child load-as <uid> <note file>
 //       (started as root) becomes that user, loads the note file and prints "pages N".
-#include "platform/Exceptions.h"
+#include "core/Exceptions.h"
 #include "storage/FileLock.h"
 #include "storage/NoteFile.h"
 
