@@ -214,6 +214,7 @@ void TestEndToEndSharedPad::sameNewNameOnBothSides()
     QVERIFY(startPrograms());
     for (const auto which : {SyncthingPair::A, SyncthingPair::B}) {
         showPage(which, QStringLiteral("Home"));
+        key(which, QStringLiteral("Tab")); // from the tab strip, which has the focus at start
         type(which, which == SyncthingPair::A ? QStringLiteral("keys") : QStringLiteral("lamp"));
     }
     key(SyncthingPair::A, QStringLiteral("ctrl+s"));
