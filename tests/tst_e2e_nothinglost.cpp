@@ -298,7 +298,8 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     run.setVariable(u"XDG_STATE_HOME"_s, state);
     const QString runtime = temporary + u"/pinnote-%1"_s.arg(::geteuid()), snapshots = state + u"/pinnote"_s;
 
-    // `nobody` can work out every name the program uses, as this process does here.
+    // `nobody` can work out every name the program uses; this process does so in a runtime
+    // folder of its own, and puts its environment back afterwards.
     const auto restore = qScopeGuard([runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR")] {
         runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
         tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
