@@ -1,5 +1,6 @@
 #include "core/Exceptions.h"
 #include "storage/ConflictCopies.h"
+#include "support/TestBytes.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,20 +24,16 @@ private slots:
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using Engine = ConflictCopy::Engine;
 using MaybeEngine = std::optional<Engine>;
 
-void writeFile(const QString &path, const QByteArray &bytes)
+void writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified = {})
 {
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
     QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QVERIFY(!modified.isValid() || (file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime)));
 }
 
 // Another file system than the build folder's, for the copy across file systems.
@@ -49,24 +46,23 @@ void TestConflictCopies::recognise_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<MaybeEngine>("engine");
 
-    QTest::newRow("syncthing") << "Pinnote.sync-conflict-20260115-143022-ABCDEFG.set" << MaybeEngine(Engine::Syncthing);
-    QTest::newRow("nextcloud") << "Pinnote (conflicted copy 2026-01-15 143022).set" << MaybeEngine(Engine::Nextcloud);
-    QTest::newRow("dropbox") << "Pinnote (Alice's conflicted copy 2026-01-15).set" << MaybeEngine(Engine::Dropbox);
-    QTest::newRow("dropbox, typographic apostrophe")
-        << QString::fromUtf8("Pinnote (Alice\u2019s conflicted copy 2026-01-15).set") << MaybeEngine(Engine::Dropbox);
-    QTest::newRow("dropbox, second that day") << "Pinnote (Bob's conflicted copy 2026-01-15 (1)).set"
-                                              << MaybeEngine(Engine::Dropbox);
-    QTest::newRow("the note file itself") << "Pinnote.set" << MaybeEngine();
-    QTest::newRow("another file's copy") << "Notes.sync-conflict-20260115-143022-ABCDEFG.set" << MaybeEngine();
-    QTest::newRow("other case") << "pinnote.sync-conflict-20260115-143022-ABCDEFG.set" << MaybeEngine();
-    QTest::newRow("other extension") << "Pinnote.sync-conflict-20260115-143022-ABCDEFG.txt" << MaybeEngine();
-    QTest::newRow("syncthing, short date") << "Pinnote.sync-conflict-2026015-143022-ABCDEFG.set" << MaybeEngine();
-    QTest::newRow("syncthing, short device") << "Pinnote.sync-conflict-20260115-143022-ABC.set" << MaybeEngine();
-    QTest::newRow("syncthing temporary file") << ".syncthing.Pinnote.set.tmp" << MaybeEngine();
-    QTest::newRow("nextcloud, no time") << "Pinnote (conflicted copy 2026-01-15).set" << MaybeEngine();
-    QTest::newRow("dropbox, no owner") << "Pinnote ('s conflicted copy 2026-01-15).set" << MaybeEngine();
-    QTest::newRow("trailing text") << "Pinnote (conflicted copy 2026-01-15 143022).set.bak" << MaybeEngine();
-    QTest::newRow("leading text") << "Old Pinnote (conflicted copy 2026-01-15 143022).set" << MaybeEngine();
+    const MaybeEngine none, syncthing = Engine::Syncthing, nextcloud = Engine::Nextcloud, dropbox = Engine::Dropbox;
+    QTest::newRow("syncthing") << "Pinnote.sync-conflict-20260115-143022-ABCDEFG.set" << syncthing;
+    QTest::newRow("nextcloud") << "Pinnote (conflicted copy 2026-01-15 143022).set" << nextcloud;
+    QTest::newRow("dropbox") << "Pinnote (Alice's conflicted copy 2026-01-15).set" << dropbox;
+    QTest::newRow("dropbox, curly apostrophe") << u"Pinnote (Alice\u2019s conflicted copy 2026-01-15).set"_s << dropbox;
+    QTest::newRow("dropbox, second that day") << "Pinnote (Bob's conflicted copy 2026-01-15 (1)).set" << dropbox;
+    QTest::newRow("the note file itself") << "Pinnote.set" << none;
+    QTest::newRow("another file's copy") << "Notes.sync-conflict-20260115-143022-ABCDEFG.set" << none;
+    QTest::newRow("other case") << "pinnote.sync-conflict-20260115-143022-ABCDEFG.set" << none;
+    QTest::newRow("other extension") << "Pinnote.sync-conflict-20260115-143022-ABCDEFG.txt" << none;
+    QTest::newRow("syncthing, short date") << "Pinnote.sync-conflict-2026015-143022-ABCDEFG.set" << none;
+    QTest::newRow("syncthing, short device") << "Pinnote.sync-conflict-20260115-143022-ABC.set" << none;
+    QTest::newRow("syncthing temporary file") << ".syncthing.Pinnote.set.tmp" << none;
+    QTest::newRow("nextcloud, no time") << "Pinnote (conflicted copy 2026-01-15).set" << none;
+    QTest::newRow("dropbox, no owner") << "Pinnote ('s conflicted copy 2026-01-15).set" << none;
+    QTest::newRow("trailing text") << "Pinnote (conflicted copy 2026-01-15 143022).set.bak" << none;
+    QTest::newRow("leading text") << "Old Pinnote (conflicted copy 2026-01-15 143022).set" << none;
 }
 
 void TestConflictCopies::recognise()
@@ -83,12 +79,8 @@ void TestConflictCopies::listOldestFirst()
                                     QStringLiteral("Pinnote.sync-conflict-20260116-000000-ABCDEFG.set"),
                                     QStringLiteral("Pinnote (conflicted copy 2026-01-17 000000).set")};
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-3);
-    for (int i = 0; i < newestLast.size(); ++i) {
-        writeFile(dir.filePath(newestLast[i]), "x");
-        QFile file(dir.filePath(newestLast[i]));
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(start.addSecs(i), QFileDevice::FileModificationTime));
-    }
+    for (int i = 0; i < newestLast.size(); ++i)
+        writeFile(dir.filePath(newestLast[i]), "x", start.addSecs(i));
     writeFile(dir.filePath(QStringLiteral("Pinnote.set")), "x");
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Pinnote (conflicted copy 2026-01-18 000000).set")));
 
@@ -104,13 +96,13 @@ void TestConflictCopies::moveNeverReplaces_data()
     QTest::addColumn<bool>("acrossFileSystems");
     QTest::addColumn<QString>("expected");
 
-    const QString name = QStringLiteral("Pinnote.sync-conflict-20260115-143022-ABCDEFG");
+    const QString name = u"Pinnote.sync-conflict-20260115-143022-ABCDEFG"_s;
+    const QString first = name + u".set"_s, second = name + u" (2).set"_s;
     for (const bool across : {false, true}) {
         const QByteArray how = across ? " across file systems" : "";
-        QTest::newRow("free" + how) << QStringList() << across << name + QStringLiteral(".set");
-        QTest::newRow("taken" + how) << QStringList{name + QStringLiteral(".set")} << across << name + QStringLiteral(" (2).set");
-        QTest::newRow("taken twice" + how) << QStringList{name + QStringLiteral(".set"), name + QStringLiteral(" (2).set")} << across
-                                           << name + QStringLiteral(" (3).set");
+        QTest::newRow("free" + how) << QStringList() << across << first;
+        QTest::newRow("taken" + how) << QStringList{first} << across << second;
+        QTest::newRow("taken twice" + how) << QStringList{first, second} << across << name + u" (3).set"_s;
     }
 }
 
@@ -121,28 +113,26 @@ void TestConflictCopies::moveNeverReplaces()
     QFETCH(QString, expected);
 
     QTemporaryDir synced;
-    QTemporaryDir state(acrossFileSystems ? QString::fromLatin1(OtherFileSystem) + QStringLiteral("/pinnote-XXXXXX") : QString());
+    QTemporaryDir state(acrossFileSystems ? QString::fromLatin1(OtherFileSystem) + u"/pinnote-XXXXXX"_s : QString());
     QVERIFY(state.isValid());
     struct stat a {}, b {};
-    QCOMPARE(::stat(QFile::encodeName(synced.path()).constData(), &a), 0);
-    QCOMPARE(::stat(QFile::encodeName(state.path()).constData(), &b), 0);
+    QVERIFY(::stat(QFile::encodeName(synced.path()), &a) == 0 && ::stat(QFile::encodeName(state.path()), &b) == 0);
     if ((a.st_dev != b.st_dev) != acrossFileSystems)
         QSKIP("no second file system here");
 
-    const QString folder = state.filePath(QStringLiteral("pinnote"));
-    QVERIFY(QDir().mkpath(folder));
+    const QString folder = state.filePath(u"pinnote"_s); // made by the move when nothing is taken
+    QVERIFY(taken.isEmpty() || QDir().mkpath(folder));
     for (const QString &name : taken)
         writeFile(QDir(folder).filePath(name), name.toUtf8());
-    const QString copy = synced.filePath(QStringLiteral("Pinnote.sync-conflict-20260115-143022-ABCDEFG.set"));
-    const QByteArray contents = "the other machine's pad";
-    writeFile(copy, contents);
+    const QString copy = synced.filePath(u"Pinnote.sync-conflict-20260115-143022-ABCDEFG.set"_s);
+    writeFile(copy, "the other machine's pad");
 
     const QString moved = ConflictCopies::moveInto(copy, folder);
     QCOMPARE(moved, QDir(folder).filePath(expected));
-    QCOMPARE(readFile(moved), contents);
+    QCOMPARE(readAll(moved), QByteArray("the other machine's pad"));
     QVERIFY(!QFileInfo::exists(copy));
     for (const QString &name : taken)
-        QCOMPARE(readFile(QDir(folder).filePath(name)), name.toUtf8());
+        QCOMPARE(readAll(QDir(folder).filePath(name)), name.toUtf8());
 }
 
 void TestConflictCopies::moveMissingCopyFails()

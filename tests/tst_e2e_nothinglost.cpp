@@ -1,10 +1,10 @@
 // The real program on a private X display: a second copy for the same note file, by any
 // path, brings the first one forward instead of opening a rival window; typing survives a
-// SIGKILL; and what another user plants where the program looks stops nothing and is
-// shown nothing.
+// SIGKILL; and what another user plants where the program looks stops nothing, shows nothing.
 
 #include "platform/SingleInstance.h"
 #include "storage/FileLock.h"
+#include "storage/RecoverySnapshot.h"
 #include "support/OtherUser.h"
 #include "support/ProgramUnderTest.h"
 #include "support/TestBytes.h"
@@ -25,6 +25,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int WaitMs = ProgramUnderTest::WaitMs;
@@ -41,14 +43,11 @@ QByteArray native(const QString &path)
 // the panel's sunken frame is a lighter grey.
 bool firstPanelShowsText(const QImage &image)
 {
-    constexpr int StatusBarRows = 20;
-    constexpr int TextGrey = 60;
-    for (int y = qMax(0, image.height() - StatusBarRows); y < image.height(); ++y) {
-        for (int x = 0; x < image.width() / 2; ++x) {
+    constexpr int StatusBarRows = 20, TextGrey = 60;
+    for (int y = qMax(0, image.height() - StatusBarRows); y < image.height(); ++y)
+        for (int x = 0; x < image.width() / 2; ++x)
             if (qGray(image.pixel(x, y)) < TextGrey)
                 return true;
-        }
-    }
     return false;
 }
 
@@ -64,27 +63,6 @@ enum Plant {
     SymlinkToPrivateFileAtSnapshot,
     FifoAtSnapshot,
     DirectoryAtSnapshot,
-};
-
-// Takes a bind mount down again however the test ends.
-class BindMount
-{
-public:
-    BindMount(const QString &source, const QString &target)
-        : m_target(native(target))
-    {
-        m_error = ::mount(native(source).constData(), m_target.constData(), nullptr, MS_BIND, nullptr) == 0 ? 0 : errno;
-    }
-    ~BindMount()
-    {
-        if (m_error == 0)
-            ::umount2(m_target.constData(), MNT_DETACH);
-    }
-    int error() const { return m_error; }
-
-private:
-    QByteArray m_target;
-    int m_error = 0;
 };
 
 } // namespace
@@ -243,22 +221,21 @@ void TestEndToEndNothingLost::otherPathToTheFolderRaisesTheFirst()
     QFETCH(bool, bindMount);
     ProgramUnderTest first(m_x);
     QTemporaryDir other;
-    const QString otherPath = bindMount ? other.path() : other.filePath(QStringLiteral("link"));
-    std::optional<BindMount> mounted;
-    if (bindMount) {
-        mounted.emplace(first.dirPath(), otherPath);
-        if (mounted->error() != 0)
-            QSKIP(qPrintable(QStringLiteral("mounting is refused here: %1").arg(QString::fromLocal8Bit(::strerror(mounted->error())))));
-    } else {
+    const QString otherPath = bindMount ? other.path() : other.filePath(u"link"_s);
+    if (!bindMount)
         QVERIFY(QFile::link(first.dirPath(), otherPath));
-    }
+    else if (::mount(native(first.dirPath()), native(otherPath), nullptr, MS_BIND, nullptr) != 0)
+        QSKIP(qPrintable(u"mounting is refused here: "_s + QString::fromLocal8Bit(::strerror(errno))));
+    // Down before `other` goes, which would empty the first copy's folder through it.
+    const auto unmount = qScopeGuard([&] {
+        if (bindMount)
+            ::umount2(native(otherPath), MNT_DETACH);
+    });
 
     QVERIFY(first.start());
     const QString firstWindow = waitForWindowOf(first);
     QVERIFY2(!firstWindow.isEmpty(), first.describeMissingWindow("the first copy showed no window").constData());
-    typeIntoEditor(firstWindow, QStringLiteral("+A"));
-    first.key(firstWindow, QStringLiteral("ctrl+s"));
-    QTRY_VERIFY_WITH_TIMEOUT(readAll(first.notesPath()).contains("+A"), WaitMs);
+    typeIntoEditor(firstWindow, u"+A"_s);
 
     ProgramUnderTest second(m_x);
     second.useFolder(otherPath);
@@ -268,10 +245,10 @@ void TestEndToEndNothingLost::otherPathToTheFolderRaisesTheFirst()
     QCOMPARE(second.process().exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), firstWindow, WaitMs);
 
-    // The editor kept the focus; a second click could select the word typed before.
-    first.key(firstWindow, QStringLiteral("ctrl+End"));
+    // Typed straight on: the editor must have kept the focus (a click could select "+A").
+    first.key(firstWindow, u"ctrl+End"_s);
     m_x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral(" +B")});
-    first.key(firstWindow, QStringLiteral("alt+F4"));
+    first.key(firstWindow, u"alt+F4"_s);
     QVERIFY(first.waitForExit());
     QCOMPARE(first.process().exitCode(), 0);
     const QByteArray notes = readAll(first.notesPath());
@@ -301,107 +278,71 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
 {
     QFETCH(int, plant);
     QFETCH(bool, snapshotWritten);
-    if (!OtherUser::available())
+    if (::geteuid() != 0)
         QSKIP("acting as another user needs root");
 
     QTemporaryDir shared;
-    const QString temporary = shared.filePath(QStringLiteral("tmp"));
-    const QString state = shared.filePath(QStringLiteral("state"));
-    const QString theirs = shared.filePath(QStringLiteral("theirs"));
-    const QString secret = shared.filePath(QStringLiteral("private/secret"));
-    QVERIFY(QDir().mkpath(temporary) && QDir().mkpath(state) && QDir().mkpath(theirs)
-            && QDir().mkpath(QFileInfo(secret).path()));
+    const QString temporary = shared.filePath(u"tmp"_s), state = shared.filePath(u"state"_s);
+    const QString theirs = shared.filePath(u"theirs"_s), secret = shared.filePath(u"secret"_s);
+    QVERIFY(QDir().mkpath(temporary) && QDir().mkpath(state) && QDir().mkpath(theirs));
     QVERIFY(::chmod(native(shared.path()), 0755) == 0 && ::chmod(native(temporary), 01777) == 0
             && ::chmod(native(state), 01777) == 0 && ::chown(native(theirs), OtherUser::Uid, OtherUser::Gid) == 0);
     QFile secretFile(secret);
-    QVERIFY(secretFile.open(QIODevice::WriteOnly) && secretFile.write("root only") == 9);
-    secretFile.close();
-    QVERIFY(::chmod(native(secret), 0600) == 0);
+    QVERIFY(secretFile.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner)
+            && secretFile.write("root only") == 9 && secretFile.flush());
 
     ProgramUnderTest run(m_x);
-    run.setVariable(QStringLiteral("XDG_RUNTIME_DIR"), QString());
-    run.setVariable(QStringLiteral("TMPDIR"), temporary);
-    run.setVariable(QStringLiteral("XDG_CACHE_HOME"), run.filePath(QStringLiteral("cache")));
-    run.setVariable(QStringLiteral("XDG_STATE_HOME"), state);
-    const QString runtime = temporary + QStringLiteral("/pinnote-%1").arg(::geteuid());
-    const QString snapshots = state + QStringLiteral("/pinnote");
+    run.setVariable(u"XDG_RUNTIME_DIR"_s, QString());
+    run.setVariable(u"TMPDIR"_s, temporary);
+    run.setVariable(u"XDG_CACHE_HOME"_s, run.filePath(u"cache"_s));
+    run.setVariable(u"XDG_STATE_HOME"_s, state);
+    const QString runtime = temporary + u"/pinnote-%1"_s.arg(::geteuid()), snapshots = state + u"/pinnote"_s;
 
-    // `nobody` can work out every name the program uses; here a first run shows them.
-    QString lockName, socketName, snapshotName;
-    {
-        ProgramUnderTest probe(m_x);
-        probe.useFolder(run.dirPath());
-        const QString probeRuntime = run.filePath(QStringLiteral("probe-runtime"));
-        QVERIFY(QDir().mkpath(probeRuntime) && ::chmod(native(probeRuntime), 0700) == 0);
-        probe.setVariable(QStringLiteral("XDG_RUNTIME_DIR"), probeRuntime);
-        probe.setVariable(QStringLiteral("XDG_STATE_HOME"), run.filePath(QStringLiteral("probe-state")));
-        QVERIFY(probe.start());
-        const QString window = waitForWindowOf(probe);
-        QVERIFY2(!window.isEmpty(), probe.describeMissingWindow("the first run showed no window").constData());
-        typeIntoEditor(window, QStringLiteral("probe"));
-        const QDir probeState(run.filePath(QStringLiteral("probe-state/pinnote")));
-        QTRY_COMPARE_WITH_TIMEOUT(probeState.entryList(QDir::Files).size(), 1, WaitMs);
-        snapshotName = probeState.entryList(QDir::Files).at(0);
-        for (const QString &name : QDir(probeRuntime).entryList(QDir::System | QDir::Files))
-            (name.endsWith(QLatin1String(".lock")) ? lockName : socketName) = name;
-        QCOMPARE(::kill(pid_t(probe.process().processId()), SIGKILL), 0);
-        QVERIFY(probe.waitForExit());
-    }
-    QVERIFY(!lockName.isEmpty() && !socketName.isEmpty());
+    // `nobody` can work out every name the program uses; this process does so in a runtime
+    // folder of its own, and puts its environment back afterwards.
+    const auto restore = qScopeGuard([runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR")] {
+        runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
+        tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
+    });
+    const QString ownRuntime = run.filePath(u"own-runtime"_s);
+    QVERIFY(QDir().mkpath(ownRuntime) && ::chmod(native(ownRuntime), 0700) == 0);
+    qputenv("XDG_RUNTIME_DIR", native(ownRuntime));
+    const SingleInstance names(run.notesPath());
+    QCOMPARE(names.folderPath(), ownRuntime);
+    const QString lock = runtime + names.lockPath().mid(ownRuntime.size());
+    const QString server = runtime + names.serverPath().mid(ownRuntime.size());
+    const QString snapshot = snapshots + u'/' + QFileInfo(RecoverySnapshot(run.notesPath(), {}).path()).fileName();
 
-    std::optional<OtherUser::AnsweringSocket> socket;
     // Worked out here: the other user's child keeps to system calls.
-    const QByteArray runtimeBytes = native(runtime), lockBytes = native(runtime + QLatin1Char('/') + lockName);
-    const QByteArray theirBytes = native(theirs), snapshotsBytes = native(snapshots);
-    const QByteArray at = native(snapshots + QLatin1Char('/') + snapshotName);
-    const QByteArray target = native(plant == DanglingSymlinkAtSnapshot ? theirs + QStringLiteral("/copy") : secret);
-    switch (Plant(plant)) {
-    case RuntimeFolderWithLock:
-    case RuntimeFolderWithSocket:
-        QVERIFY(OtherUser::run([&] {
-            return ::mkdir(runtimeBytes, 0777) == 0 && ::chmod(runtimeBytes, 0777) == 0
-                   && ::close(::open(lockBytes, O_CREAT | O_WRONLY, 0)) == 0;
-        }));
-        if (plant == RuntimeFolderWithSocket) {
-            socket.emplace(native(runtime + QLatin1Char('/') + socketName), native(theirs + QStringLiteral("/asked")));
-            QVERIFY(socket->isListening());
+    const QByteArray runtimeBytes = native(runtime), lockBytes = native(lock);
+    const QByteArray snapshotsBytes = native(snapshots), at = native(snapshot), theirBytes = native(theirs);
+    const QByteArray target = native(plant == SymlinkAtLockInOpenFolder ? theirs + u"/lock-target"_s
+                                     : plant == DanglingSymlinkAtSnapshot ? theirs + u"/copy"_s
+                                                                          : secret);
+    const auto openFolder = [](const char *path) { return ::mkdir(path, 0777) == 0 && ::chmod(path, 0777) == 0; };
+    // The user's own folder, left open for a while, as a mkdir under umask 000 leaves it.
+    if (plant == SymlinkAtLockInOpenFolder || plant == SocketInOpenFolder)
+        QVERIFY(openFolder(runtimeBytes));
+    else if (plant >= OpenStateFolder && plant != ForeignStateFolder)
+        QVERIFY(openFolder(snapshotsBytes));
+    QVERIFY(OtherUser::run([&] {
+        switch (Plant(plant)) {
+        case RuntimeFolderWithLock:
+        case RuntimeFolderWithSocket: return openFolder(runtimeBytes) && ::close(::open(lockBytes, O_CREAT, 0)) == 0;
+        case SymlinkAtRuntimeFolder: return ::symlink(theirBytes, runtimeBytes) == 0;
+        case SymlinkAtLockInOpenFolder: return ::symlink(target, lockBytes) == 0;
+        case ForeignStateFolder: return openFolder(snapshotsBytes);
+        case DanglingSymlinkAtSnapshot:
+        case SymlinkToPrivateFileAtSnapshot: return ::symlink(target, at) == 0;
+        case FifoAtSnapshot: return ::mkfifo(at, 0666) == 0;
+        case DirectoryAtSnapshot: return ::mkdir(at, 0777) == 0;
+        default: return true;
         }
-        break;
-    case SymlinkAtRuntimeFolder:
-        QVERIFY(OtherUser::run([&] { return ::symlink(theirBytes, runtimeBytes) == 0; }));
-        break;
-    case SymlinkAtLockInOpenFolder:
-    case SocketInOpenFolder:
-        // The user's own folder, left open for a while.
-        QVERIFY(::mkdir(runtimeBytes, 0777) == 0 && ::chmod(runtimeBytes, 0777) == 0);
-        if (plant == SymlinkAtLockInOpenFolder) {
-            const QByteArray lockTarget = native(theirs + QStringLiteral("/lock-target"));
-            QVERIFY(OtherUser::run([&] { return ::symlink(lockTarget, lockBytes) == 0; }));
-        } else {
-            socket.emplace(native(runtime + QLatin1Char('/') + socketName), native(theirs + QStringLiteral("/asked")));
-            QVERIFY(socket->isListening());
-        }
-        break;
-    case ForeignStateFolder:
-        QVERIFY(OtherUser::run([&] { return ::mkdir(snapshotsBytes, 0777) == 0 && ::chmod(snapshotsBytes, 0777) == 0; }));
-        break;
-    default:
-        // The user's own state folder, left open as a mkdir under umask 000 leaves it.
-        QVERIFY(::mkdir(native(snapshots), 0777) == 0 && ::chmod(native(snapshots), 0777) == 0);
-        QVERIFY(OtherUser::run([&] {
-            switch (Plant(plant)) {
-            case DanglingSymlinkAtSnapshot:
-            case SymlinkToPrivateFileAtSnapshot:
-                return ::symlink(target.constData(), at.constData()) == 0;
-            case FifoAtSnapshot:
-                return ::mkfifo(at.constData(), 0666) == 0;
-            case DirectoryAtSnapshot:
-                return ::mkdir(at.constData(), 0777) == 0;
-            default:
-                return true;
-            }
-        }));
-        break;
+    }));
+    std::optional<OtherUser::AnsweringSocket> socket;
+    if (plant == RuntimeFolderWithSocket || plant == SocketInOpenFolder) {
+        socket.emplace(native(server), native(theirs + u"/asked"_s));
+        QVERIFY(socket->isListening());
     }
 
     if (plant == SocketInOpenFolder) {
@@ -410,11 +351,6 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         QVERIFY(::close(::open(lockBytes, O_CREAT | O_WRONLY, 0600)) == 0);
         FileLock held;
         QCOMPARE(held.acquire(QFile::decodeName(lockBytes), std::chrono::milliseconds(0)), FileLock::Result::Locked);
-        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR"), savedTmp = qgetenv("TMPDIR");
-        const auto restore = qScopeGuard([&] {
-            savedRuntime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", savedRuntime);
-            savedTmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", savedTmp);
-        });
         qunsetenv("XDG_RUNTIME_DIR");
         qputenv("TMPDIR", native(temporary));
         SingleInstance copy(run.notesPath());
@@ -430,30 +366,21 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     QVERIFY(started);
     const QString window = waitForWindowOf(run);
     QVERIFY2(!window.isEmpty(), run.describeMissingWindow("the user's start showed no window").constData());
-    m_x.screenshot(ProgramUnderTest::screenshotPath(QStringLiteral("planted.png")));
-    typeIntoEditor(window, QStringLiteral("private words"));
+    typeIntoEditor(window, u"private words"_s);
     if (snapshotWritten) {
-        const auto snapshotFiles = [&] {
-            QStringList found;
-            for (const QFileInfo &file : QDir(snapshots).entryInfoList(QDir::Files | QDir::NoSymLinks))
-                if (readAll(file.filePath()).contains("private words"))
-                    found << file.filePath();
-            return found;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(snapshotFiles().size(), 1, WaitMs);
-        const QByteArray written = native(snapshotFiles().at(0));
         struct stat status{};
-        QCOMPARE(::lstat(written.constData(), &status), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(::lstat(at, &status) == 0 && S_ISREG(status.st_mode)
+                                     && readAll(snapshot).contains("private words"),
+                                 WaitMs);
         QCOMPARE(status.st_mode & 07777, mode_t(0600));
-        QCOMPARE(::lstat(snapshotsBytes.constData(), &status), 0);
+        QCOMPARE(::lstat(snapshotsBytes, &status), 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0700));
-        QVERIFY2(!OtherUser::run([&] { return ::open(written.constData(), O_RDONLY) >= 0; }),
-                 "another user can read the snapshot");
+        QVERIFY2(!OtherUser::run([&] { return ::open(at, O_RDONLY) >= 0; }), "another user can read the snapshot");
     } else {
         QTRY_VERIFY2_WITH_TIMEOUT(firstPanelShowsText(m_x.grabWindow(window)), "no notice in the status bar", WaitMs);
-        m_x.grabWindow(window, ProgramUnderTest::screenshotPath(QStringLiteral("notice.png")));
+        m_x.grabWindow(window, ProgramUnderTest::screenshotPath(u"notice.png"_s));
     }
-    run.key(window, QStringLiteral("alt+F4"));
+    run.key(window, u"alt+F4"_s);
     QVERIFY(run.waitForExit());
     QCOMPARE(run.process().exitCode(), 0);
     QVERIFY(readAll(run.notesPath()).contains("private words"));

@@ -1,6 +1,5 @@
 // A recovery snapshot is offered back at start-up only when it differs from the note file,
-// and is left alone when the note file fails to load; one that cannot be written is said
-// in status panel 0 and written at the next change once it can be.
+// and is left alone when the note file fails to load; a failed write is told and tried again.
 
 #include "app/Main.h"
 #include "app/Startup.h"
@@ -18,12 +17,9 @@
 #include <QTest>
 
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -145,43 +141,37 @@ void TestMainRecovery::fullDiskIsToldAndTriedAgain()
         if (mounted)
             ::umount2(state.constData(), MNT_DETACH);
     });
-    std::optional<FileSizeLimit> limit;
-    QString filler;
+    const QString filler = m_env->statePath() + QStringLiteral("/filler");
     if (mounted) {
         QVERIFY(QDir().mkpath(QFileInfo(snapshotPath()).path()));
-        filler = m_env->filePath(QStringLiteral("state/filler"));
         QFile fill(filler);
         QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'f');
-        while (fill.write(block) == block.size()) {
+        for (const QByteArray block(4096, 'f'); fill.write(block) == block.size();) {
         }
     }
     QVERIFY(startForm());
     RecoverySnapshot *snapshot = m_form->recoverySnapshot();
     snapshot->setDelays(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
-    if (!mounted) {
-        limit.emplace(8);
-        QVERIFY(limit->isActive());
-    }
+    std::optional<FileSizeLimit> limit;
+    if (!mounted)
+        QVERIFY(limit.emplace(8).isActive());
     const QString why = QString::fromLocal8Bit(::strerror(mounted ? ENOSPC : EFBIG));
 
     QSignalSpy written(snapshot, &RecoverySnapshot::written);
     m_form->Memo->insertPlainText(QStringLiteral("typed on a full disk"));
     QVERIFY(written.wait());
     QCOMPARE(written.last().at(0).toBool(), false);
-    QVERIFY2(m_form->hint().startsWith(QStringLiteral("No recovery copy of the notes: ")) && m_form->hint().endsWith(why),
-             qPrintable(m_form->hint()));
+    const QString hint = m_form->hint();
+    QVERIFY2(hint.startsWith(QStringLiteral("No recovery copy of the notes: ")) && hint.endsWith(why), qPrintable(hint));
 
     // Space is back: the next change writes it, and the notice goes.
     limit.reset();
-    if (mounted)
-        QVERIFY(QFile::remove(filler));
+    QVERIFY(!mounted || QFile::remove(filler));
     m_form->Memo->insertPlainText(QStringLiteral(", kept"));
     QTRY_VERIFY(!written.isEmpty() && written.last().at(0).toBool());
     QCOMPARE(m_form->hint(), QString());
     const std::optional<NotePages> kept = NoteFile(snapshotPath()).load();
-    QVERIFY(kept && !kept->isEmpty());
-    QCOMPARE(kept->at(0).text, QStringLiteral("typed on a full disk, kept"));
+    QCOMPARE(kept.value_or(NotePages()).value(0).text, QStringLiteral("typed on a full disk, kept"));
 }
 
 QTEST_MAIN(TestMainRecovery)
