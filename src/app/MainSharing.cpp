@@ -49,19 +49,22 @@ QString privateStateFolder()
 
 void TMainForm::startWatching()
 {
-    m_watcher = new QFileSystemWatcher(this);
-    m_diskCheck = new QTimer(this);
-    m_diskCheck->setSingleShot(true);
-    m_diskCheck->setInterval(SettleMs);
-    connect(m_diskCheck, &QTimer::timeout, this, [this] { ErrorBox::guard(this, [this] { checkDisk(); }); });
-    const auto schedule = [this] {
-        if (!m_diskCheck->isActive())
-            m_diskCheck->start();
-    };
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, schedule);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, schedule);
-    watchNoteFile();
-    mergeConflictCopies();
+    // A moment after start-up: the watch costs the first paint nothing, and a change made
+    // meanwhile is found all the same, by the first look.
+    QTimer::singleShot(SettleMs, this, [this] {
+        m_watcher = new QFileSystemWatcher(this);
+        m_diskCheck = new QTimer(this);
+        m_diskCheck->setSingleShot(true);
+        m_diskCheck->setInterval(SettleMs);
+        connect(m_diskCheck, &QTimer::timeout, this, [this] { ErrorBox::guard(this, [this] { checkDisk(); }); });
+        const auto schedule = [this] {
+            if (!m_diskCheck->isActive())
+                m_diskCheck->start();
+        };
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, schedule);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, schedule);
+        ErrorBox::guard(this, [this] { checkDisk(); });
+    });
 }
 
 // A file renamed over the pad is another file: the watch on the old one is gone with it.
@@ -144,8 +147,11 @@ bool TMainForm::mergeBeforeSave()
 
 void TMainForm::mergeConflictCopies()
 {
+    const QList<ConflictCopy> copies = ConflictCopies::list(folderOf(m_noteFile.path()));
+    if (copies.isEmpty())
+        return;
     const QString stateFolder = privateStateFolder();
-    for (const ConflictCopy &copy : ConflictCopies::list(folderOf(m_noteFile.path()))) {
+    for (const ConflictCopy &copy : copies) {
         // Each copy once, even when it cannot be moved away: a second merge would keep
         // its differing pages a third time.
         const std::optional<FileIdentity> identity = FileIdentity::of(copy.path);
