@@ -2,6 +2,7 @@
 // one, against loading that file: the merge runs right after such a load. And what watching
 // the file adds to a save of a pad that nobody else touches: the look at the file's identity
 // before it, and the watch put back on the new file after it.
+#include "BigPad.h"
 #include "RatioReporter.h"
 
 #include "storage/ConflictCopies.h"
@@ -35,14 +36,7 @@ struct Fixture
 
     Fixture()
     {
-        QString line = QStringLiteral("The quick brown fox jumps over the lazy dog ") + QChar(0xE9) + QChar(0x20AC)
-                       + QStringLiteral("\r\n");
-        QString text;
-        while (text.toUtf8().size() + line.toUtf8().size() <= TextBytes)
-            text += line;
-        NotePages pages;
-        for (int i = 0; i < PageCount; ++i)
-            pages.append({QStringLiteral("Page %1").arg(i), text + QString::number(i)});
+        NotePages pages = bigPad(PageCount, TextBytes);
 
         // This copy read the pad, then its editor changed one page.
         const QString basePath = dir.filePath(QStringLiteral("base.set"));

@@ -1,6 +1,7 @@
 // Loading and saving a 64 MB pad of 1,000 pages, each against the floor of the same work
 // done without the value stream: QFile::readAll plus UTF-8 decoding for the load, UTF-8
 // encoding plus a committed QSaveFile for the save.
+#include "BigPad.h"
 #include "storage/NoteFile.h"
 
 #include <QFile>
@@ -31,14 +32,7 @@ struct Fixture
 
     Fixture()
     {
-        // Mostly ASCII with CR LF breaks and some two- and three-byte characters.
-        QString line = QStringLiteral("The quick brown fox jumps over the lazy dog ") + QChar(0xE9) + QChar(0x20AC)
-                       + QStringLiteral("\r\n");
-        QString text;
-        while (text.toUtf8().size() + line.toUtf8().size() <= TextBytes)
-            text += line;
-        for (int i = 0; i < PageCount; ++i)
-            pages.append({QStringLiteral("Page %1").arg(i), text + QString::number(i)});
+        pages = bigPad(PageCount, TextBytes);
 
         loadPath = dir.filePath(QStringLiteral("load.set"));
         savePath = dir.filePath(QStringLiteral("save.set"));

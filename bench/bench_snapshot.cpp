@@ -1,6 +1,7 @@
 // The recovery snapshot's cost to the user-interface thread for a 64 MB pad of 1,000 pages,
 // the page on show being typed into: what writeNow() takes before it returns, against the
 // baseline of encoding and writing the same snapshot on the user-interface thread.
+#include "BigPad.h"
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "editor/RichEdit.h"
@@ -36,14 +37,7 @@ struct Fixture
         QDir::setCurrent(dir.path());
         qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
         qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toLocal8Bit());
-        QString line = QStringLiteral("The quick brown fox jumps over the lazy dog ") + QChar(0xE9) + QChar(0x20AC)
-                       + QStringLiteral("\r\n");
-        QString text;
-        while (text.toUtf8().size() + line.toUtf8().size() <= TextBytes)
-            text += line;
-        NotePages pages;
-        for (int i = 0; i < PageCount; ++i)
-            pages.append({QStringLiteral("Page %1").arg(i), text + QString::number(i)});
+        const NotePages pages = bigPad(PageCount, TextBytes);
         NoteFile(dir.filePath(QStringLiteral("Pinnote.set"))).save(pages);
 
         form = std::make_unique<TMainForm>();
