@@ -152,7 +152,7 @@ void TestPadMerge::randomPadsLoseNoEdit()
         const NotePages ours = edited(base);
         const NotePages theirs = random.bounded(4) == 0 ? base : edited(base);
         const NotePages merged = mergePads(base, ours, theirs).notePages();
-        const QByteArray where = QTest::toString(round);
+        const QByteArray where = QByteArray::number(round);
 
         for (const NotePages *side : {&ours, &theirs}) {
             for (const NotePage &page : *side) {
