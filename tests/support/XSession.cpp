@@ -194,6 +194,9 @@ QString XSession::run(const QString &program, const QStringList &arguments, int 
 
 QRect XSession::clientGeometry(const QString &window) const
 {
+    // Without an id xwininfo waits for a mouse click on a window, which never comes.
+    if (window.isEmpty())
+        return {};
     int status = -1;
     const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}, &status);
     if (status != 0)
