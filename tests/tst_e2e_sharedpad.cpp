@@ -3,6 +3,7 @@
 // Whatever either side types or saves, and in whatever order, no edit is lost.
 
 #include "storage/NoteFile.h"
+#include "support/PadNotation.h"
 #include "support/ProgramUnderTest.h"
 #include "support/SyncthingPair.h"
 #include "support/TestBytes.h"
@@ -21,18 +22,6 @@ namespace {
 constexpr int SyncMs = 60000;
 const NotePages StartPad{{QStringLiteral("Shop"), QStringLiteral("eggs")}, {QStringLiteral("Work"), QStringLiteral("mail")}};
 
-QString padText(const QString &path)
-{
-    std::optional<NotePages> pages;
-    try {
-        pages = NoteFile(path).load();
-    } catch (const std::exception &) {
-    }
-    QStringList parts;
-    for (const NotePage &page : pages.value_or(NotePages()))
-        parts.append(page.name + QLatin1Char('=') + page.text);
-    return parts.join(QLatin1Char('|'));
-}
 } // namespace
 
 class TestEndToEndSharedPad : public QObject
@@ -155,7 +144,7 @@ void TestEndToEndSharedPad::showPage(SyncthingPair::Machine which, const QString
 bool TestEndToEndSharedPad::waitForText(SyncthingPair::Machine which, const QString &wanted)
 {
     const QDeadlineTimer deadline(SyncMs);
-    while (padText(notes(which)) != wanted) {
+    while (notationOfFile(notes(which)) != wanted) {
         if (deadline.hasExpired())
             return false;
         QTest::qWait(100);
@@ -214,8 +203,8 @@ void TestEndToEndSharedPad::editsOnBothMachinesAllSurvive()
 
     QVERIFY(closeBoth());
     const QString expected = QStringLiteral("Shop=eggs apples pears|Shop (2)=eggs apples bread|Work=mail stamps");
-    QCOMPARE(padText(notes(SyncthingPair::A)), expected);
-    QCOMPARE(padText(notes(SyncthingPair::B)), expected);
+    QCOMPARE(notationOfFile(notes(SyncthingPair::A)), expected);
+    QCOMPARE(notationOfFile(notes(SyncthingPair::B)), expected);
 }
 
 void TestEndToEndSharedPad::pageRemovedOnOneSide()
@@ -226,7 +215,7 @@ void TestEndToEndSharedPad::pageRemovedOnOneSide()
     key(SyncthingPair::A, QStringLiteral("ctrl+s"));
     QVERIFY(waitForText(SyncthingPair::B, QStringLiteral("Work=mail")));
     QVERIFY(closeBoth());
-    QCOMPARE(padText(notes(SyncthingPair::B)), QStringLiteral("Work=mail"));
+    QCOMPARE(notationOfFile(notes(SyncthingPair::B)), QStringLiteral("Work=mail"));
 }
 
 void TestEndToEndSharedPad::sameNewNameOnBothSides()
@@ -240,7 +229,7 @@ void TestEndToEndSharedPad::sameNewNameOnBothSides()
     key(SyncthingPair::A, QStringLiteral("ctrl+s"));
     QVERIFY(waitForText(SyncthingPair::B, QStringLiteral("Shop=eggs|Work=mail|Home=keys")));
     QVERIFY(closeBoth());
-    QCOMPARE(padText(notes(SyncthingPair::B)), QStringLiteral("Shop=eggs|Work=mail|Home=lamp|Home (2)=keys"));
+    QCOMPARE(notationOfFile(notes(SyncthingPair::B)), QStringLiteral("Shop=eggs|Work=mail|Home=lamp|Home (2)=keys"));
 }
 
 void TestEndToEndSharedPad::conflictCopyIsMerged()
@@ -271,7 +260,7 @@ void TestEndToEndSharedPad::conflictCopyIsMerged()
         QTest::qWait(100);
     }
     QVERIFY(closeBoth());
-    const QString result = padText(notes(SyncthingPair::A));
+    const QString result = notationOfFile(notes(SyncthingPair::A));
     QVERIFY2(result.contains(QStringLiteral("eggs apples")) && result.contains(QStringLiteral("mail stamps")),
              qPrintable(result));
 }
@@ -285,7 +274,7 @@ void TestEndToEndSharedPad::anotherPadMovedOverTheFile()
     NoteFile(other).save({{QStringLiteral("Shop"), QStringLiteral("eggs")}, {QStringLiteral("Work"), QStringLiteral("mail post")}});
     QVERIFY(QProcess::execute(QStringLiteral("mv"), {other, notes(SyncthingPair::A)}) == 0);
     QVERIFY(closeBoth());
-    QCOMPARE(padText(notes(SyncthingPair::B)), QStringLiteral("Shop=eggs apples|Work=mail post"));
+    QCOMPARE(notationOfFile(notes(SyncthingPair::B)), QStringLiteral("Shop=eggs apples|Work=mail post"));
 }
 
 QTEST_MAIN(TestEndToEndSharedPad)

@@ -6,6 +6,7 @@
 #include "editor/RichEdit.h"
 #include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
+#include "support/PadNotation.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -25,24 +26,6 @@ namespace {
 enum class Other { RenamesOver, Garbles, LeavesConflictCopy };
 enum class Then { WaitsForTheWindow, SavesAtOnce };
 
-// "Shop=eggs|Work=mail"
-NotePages pad(const QString &text)
-{
-    NotePages pages;
-    for (const QString &page : text.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
-        const qsizetype equals = page.indexOf(QLatin1Char('='));
-        pages.append({page.left(equals), page.mid(equals + 1)});
-    }
-    return pages;
-}
-
-QString padText(const NotePages &pages)
-{
-    QStringList parts;
-    for (const NotePage &page : pages)
-        parts.append(page.name + QLatin1Char('=') + page.text);
-    return parts.join(QLatin1Char('|'));
-}
 } // namespace
 
 Q_DECLARE_METATYPE(Other)
@@ -117,7 +100,7 @@ void TestMainSharing::changeOnDiskIsMerged()
     QFETCH(QString, notice);
 
     NoteFile notes(m_env->notesPath());
-    notes.save(pad(QStringLiteral("Shop=eggs|Work=mail")));
+    notes.save(padFrom(QStringLiteral("Shop=eggs|Work=mail")));
     m_form = startMainForm();
     QVERIFY(m_form);
     m_form->Memo->moveCursor(QTextCursor::End);
@@ -126,13 +109,13 @@ void TestMainSharing::changeOnDiskIsMerged()
     const QString copy = m_env->filePath(QStringLiteral("Pinnote.sync-conflict-20261209-101112-ABCDEFG.set"));
     switch (other) {
     case Other::RenamesOver:
-        notes.save(pad(theirs)); // written aside and renamed over, as sync engines do
+        notes.save(padFrom(theirs)); // written aside and renamed over, as sync engines do
         break;
     case Other::Garbles:
         QVERIFY(m_env->writeFile(m_env->notesPath(), QByteArrayLiteral("half-written")));
         break;
     case Other::LeavesConflictCopy:
-        NoteFile(copy).save(pad(theirs));
+        NoteFile(copy).save(padFrom(theirs));
         break;
     }
 
@@ -142,7 +125,7 @@ void TestMainSharing::changeOnDiskIsMerged()
     m_form->FileSaveMenuItem->trigger();
     QVERIFY(hintPanel->text().startsWith(notice));
     QCOMPARE(m_boxes->requests().size(), 0);
-    QCOMPARE(padText(*notes.load()), saved);
+    QCOMPARE(notationOfFile(m_env->notesPath()), saved);
 
     const QStringList kept = QDir(m_env->statePath() + QStringLiteral("/pinnote")).entryList(QDir::Files);
     if (other == Other::Garbles)
@@ -179,7 +162,7 @@ void TestMainSharing::pageOnShowTakesTheirTextWhereTheReaderWas()
 void TestMainSharing::untouchedPadIsReadOnce()
 {
     NoteFile notes(m_env->notesPath());
-    notes.save(pad(QStringLiteral("Shop=eggs")));
+    notes.save(padFrom(QStringLiteral("Shop=eggs")));
     const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     QVERIFY(events >= 0);
     QVERIFY(::inotify_add_watch(events, QFile::encodeName(m_env->path()).constData(), IN_OPEN) >= 0);
@@ -200,7 +183,7 @@ void TestMainSharing::untouchedPadIsReadOnce()
     }
     ::close(events);
     QCOMPARE(opens, 1);
-    QCOMPARE(padText(*notes.load()), QStringLiteral("Shop=milk eggs"));
+    QCOMPARE(notationOfFile(m_env->notesPath()), QStringLiteral("Shop=milk eggs"));
 }
 
 QTEST_MAIN(TestMainSharing)
