@@ -3,6 +3,7 @@
 
 #include "storage/NoteFile.h"
 #include "storage/PageList.h"
+#include "support/PadNotation.h"
 
 #include <QTest>
 
@@ -15,6 +16,8 @@ private slots:
     void find();
     void editsLeaveTheBaseAndTheNameBytes();
     void emptyPadIsTheFirstPage();
+    void baseForAFileThatNeverSawOurSave_data();
+    void baseForAFileThatNeverSawOurSave();
 };
 
 void TestPageList::find_data()
@@ -73,6 +76,34 @@ void TestPageList::emptyPadIsTheFirstPage()
     pages.assign({});
     QCOMPARE(pages.names(), QStringList{QStringLiteral("Memo")});
     QVERIFY(pages.text(0).isEmpty());
+}
+
+// This copy read R, then saved S1 and S2; a sync engine set a copy aside and put a file in place.
+void TestPageList::baseForAFileThatNeverSawOurSave_data()
+{
+    QTest::addColumn<QString>("copy");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("base");
+
+    QTest::newRow("not a save of ours") << "A=1|B=9" << "A=1|B=2x" << "A=1s|B=2";
+    // The file shares as much with the pad read as with the first save: the older is safe.
+    QTest::newRow("last save set aside, file from the first") << "A=1s|B=2" << "A=1|B=2x" << "A=1|B=2";
+    QTest::newRow("last save set aside, file from the one before") << "A=1s|B=2" << "A=1|B=2y" << "A=1|B=2y";
+    QTest::newRow("earlier save set aside: the later goes too") << "A=1|B=2y" << "A=1s|B=2" << "A=1|B=2";
+}
+
+void TestPageList::baseForAFileThatNeverSawOurSave()
+{
+    QFETCH(QString, copy);
+    QFETCH(QString, file);
+    QFETCH(QString, base);
+
+    PageList pages(QStringLiteral("Memo"));
+    pages.setBase(padFrom(QStringLiteral("A=1|B=2")));
+    pages.setSavedBase(padFrom(QStringLiteral("A=1|B=2y")));
+    pages.setSavedBase(padFrom(QStringLiteral("A=1s|B=2")));
+    pages.disownSave(padFrom(copy));
+    QCOMPARE(notationOf(pages.baseFor(padFrom(file))), base);
 }
 
 QTEST_APPLESS_MAIN(TestPageList)

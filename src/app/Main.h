@@ -3,10 +3,12 @@
 #include "app/BuildInfo.h"
 #include "app/MainTexts.h"
 #include "core/TColor.h"
+#include "storage/ConflictCopies.h"
 #include "storage/NoteFile.h"
 #include "storage/PageList.h"
 #include "storage/TFont.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QKeySequence>
 #include <QMainWindow>
@@ -222,7 +224,8 @@ private:
     void checkDisk();
     DiskMerge mergeFromDisk();
     bool mergeBeforeSave();
-    void mergeConflictCopies();
+    // Merges conflict copies until none is left, or the deadline; returns whether none is left.
+    bool mergeConflictCopies(QDeadlineTimer deadline);
     void applyMerge(const PadMergeResult &merged);
     void showMergedText(int index);
 
@@ -272,6 +275,7 @@ private:
     QTimer *m_diskCheck = nullptr;
     int m_diskRetries = 0;
     QHash<QString, FileIdentity> m_handledCopies;
+    QList<ConflictCopy> m_pendingCopies; // oldest first
     bool m_notesLoaded = false;
     bool m_closeAllowed = false;
     int m_screenPpi = 96;

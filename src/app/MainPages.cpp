@@ -165,7 +165,7 @@ bool TMainForm::SaveNotes()
         if (!mergeBeforeSave())
             return false;
         m_diskIdentity = m_noteFile.save(m_pages.pages());
-        m_pages.setBase(m_pages.pages());
+        m_pages.setSavedBase(m_pages.pages());
         watchNoteFile();
         notesSaved();
         return true;

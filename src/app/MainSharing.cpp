@@ -14,6 +14,7 @@
 #include "storage/RecoverySnapshot.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QScrollBar>
@@ -29,6 +30,8 @@ constexpr int SettleMs = 300;
 // this many times; a save then moves it aside.
 constexpr int RetryMs = 1000;
 constexpr int RetryCount = 5;
+// How long conflict copies are merged before keys are answered again.
+constexpr int CopySliceMs = 30;
 
 const char UnreadableMovedNotice[] = "Pinnote.set on disk could not be read: moved to %1";
 const char UnreadableCopyNotice[] = "Could not read %1: left where it is";
@@ -37,6 +40,25 @@ const char MovedAsideFailure[] = "Pinnote.set on disk could not be read, and cou
 QString folderOf(const QString &path)
 {
     return QFileInfo(path).absolutePath();
+}
+
+// One merge after another, as one: each page traced back to the pad the first began with.
+PadMergeResult followedBy(const PadMergeResult &first, PadMergeResult second)
+{
+    for (MergedPage &page : second.pages) {
+        if (page.oursIndex < 0)
+            continue;
+        const MergedPage &before = first.pages.at(page.oursIndex);
+        page.oursIndex = before.oursIndex;
+        if (before.from == MergedPage::From::Theirs)
+            page.from = MergedPage::From::Theirs;
+    }
+    second.oursCount = first.oursCount;
+    second.keptTwice = first.keptTwice + second.keptTwice;
+    second.added = first.added + second.added;
+    second.removed = first.removed + second.removed;
+    second.updated = first.updated + second.updated;
+    return second;
 }
 
 // The state folder, when it is the user's own and closed to others.
@@ -92,7 +114,13 @@ void TMainForm::checkDisk()
         return;
     }
     watchNoteFile();
-    mergeConflictCopies();
+    // Many conflict copies at once are taken a slice at a time, so that keys are answered
+    // meanwhile; the file is looked at once they are all in, since one of them may show
+    // which base the file descends from.
+    if (!mergeConflictCopies(QDeadlineTimer(CopySliceMs))) {
+        QTimer::singleShot(0, this, [this] { ErrorBox::guard(this, [this] { checkDisk(); }); });
+        return;
+    }
     if (!changedOnDisk() || mergeFromDisk() != DiskMerge::Unreadable) {
         m_diskRetries = 0;
         return;
@@ -115,7 +143,7 @@ TMainForm::DiskMerge TMainForm::mergeFromDisk()
         m_diskIdentity.reset();
         return DiskMerge::Unchanged;
     }
-    applyMerge(mergePads(m_pages.base(), pages(), *theirs));
+    applyMerge(mergePads(m_pages.baseFor(*theirs), pages(), *theirs));
     m_pages.setBase(*theirs);
     m_diskIdentity = identity;
     watchNoteFile();
@@ -126,6 +154,7 @@ TMainForm::DiskMerge TMainForm::mergeFromDisk()
 // when no notification came: it is merged first, or moved aside when it cannot be read.
 bool TMainForm::mergeBeforeSave()
 {
+    mergeConflictCopies(QDeadlineTimer::Forever);
     if (!changedOnDisk() || mergeFromDisk() != DiskMerge::Unreadable)
         return true;
     // Only a file can hold someone's notes; anything else makes the save fail as it is.
@@ -145,13 +174,16 @@ bool TMainForm::mergeBeforeSave()
     return false;
 }
 
-void TMainForm::mergeConflictCopies()
+bool TMainForm::mergeConflictCopies(QDeadlineTimer deadline)
 {
-    const QList<ConflictCopy> copies = ConflictCopies::list(folderOf(m_noteFile.path()));
-    if (copies.isEmpty())
-        return;
+    if (m_pendingCopies.isEmpty())
+        m_pendingCopies = ConflictCopies::list(folderOf(m_noteFile.path()));
+    if (m_pendingCopies.isEmpty())
+        return true;
     const QString stateFolder = privateStateFolder();
-    for (const ConflictCopy &copy : copies) {
+    std::optional<PadMergeResult> merged;
+    while (!m_pendingCopies.isEmpty() && !deadline.hasExpired()) {
+        const ConflictCopy copy = m_pendingCopies.takeFirst();
         // Each copy once, even when it cannot be moved away: a second merge would keep
         // its differing pages a third time.
         const std::optional<FileIdentity> identity = FileIdentity::of(copy.path);
@@ -167,14 +199,23 @@ void TMainForm::mergeConflictCopies()
             setHint(QString::fromLatin1(UnreadableCopyNotice).arg(QFileInfo(copy.path).fileName()));
             continue;
         }
-        // No common base: pages alike once, pages that differ both.
-        applyMerge(mergePads({}, pages(), *theirs));
+        // A save of ours that the engine set aside holds nothing new; what it shows is that
+        // the file now in place never saw it.
+        if (!m_pages.disownSave(*theirs)) {
+            // No common base: pages alike once, pages that differ both.
+            const NotePages ours = merged ? merged->notePages() : pages();
+            PadMergeResult next = mergePads({}, ours, *theirs);
+            merged = merged ? followedBy(*merged, std::move(next)) : std::move(next);
+        }
         try {
             ConflictCopies::moveInto(copy.path, stateFolder);
         } catch (const Exception &) {
             // Merged all the same; it stays where it is, and is not merged twice.
         }
     }
+    if (merged)
+        applyMerge(*merged);
+    return m_pendingCopies.isEmpty();
 }
 
 void TMainForm::applyMerge(const PadMergeResult &merged)

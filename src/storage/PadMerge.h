@@ -54,6 +54,8 @@ struct PadMergeResult
 
 // Three-way merge of a pad, page by page, so that no edit is lost. Base is the pad as this
 // copy last read or wrote it, ours the pad in memory, theirs the file now on disk. Pages are
-// matched by name (as Add Memo compares names), a repeated name by its order of appearance.
-// An empty base merges two copies of a pad: identical pages once, differing pages both.
+// matched by name (as Add Memo compares names), a repeated name by equal text first, then by
+// order of appearance. An empty base merges two copies of a pad: identical pages once,
+// differing pages both. A text the pad holds under that name or a numbered copy of it is not
+// added again, so merging the same file twice changes nothing.
 PadMergeResult mergePads(const NotePages &base, const NotePages &ours, const NotePages &theirs);

@@ -35,12 +35,33 @@ public:
     void assign(const NotePages &pages);
 
     // The pad as the note file held it when this copy last read or wrote it.
-    const NotePages &base() const { return m_base; }
-    // What was read from or written to the file is now the base.
-    void setBase(const NotePages &pages) { m_base = pages; }
+    const NotePages &base() const { return m_bases.last().pages; }
+    // What was read from the file is now the base; earlier ones are forgotten.
+    void setBase(const NotePages &pages);
+    // What this copy wrote is now the base. The bases before it are kept a while: a sync
+    // engine may yet put in place a file that never saw this save.
+    void setSavedBase(const NotePages &pages);
+    // A sync engine's conflict copy that holds one of this copy's saves shows that the file
+    // now in place did not descend from that save: it and every later save stop counting as
+    // bases. Returns whether the copy was such a save.
+    bool disownSave(const NotePages &copy);
+    // The base to merge the file with. After disownSave, of the bases left, the one that the
+    // file shares the most pages with, the older one when two share as many: a base older
+    // than the file's own can only keep more pages twice, a newer one could lose an edit.
+    NotePages baseFor(const NotePages &file) const;
+
+    // Saves kept as bases, besides the last pad read.
+    static constexpr int KeptSaves = 8;
 
 private:
+    struct Base
+    {
+        NotePages pages;
+        bool saved = false;
+    };
+
     QString m_firstPageName;
     NotePages m_pages;
-    NotePages m_base;
+    QList<Base> m_bases{Base{}};
+    bool m_disowned = false;
 };

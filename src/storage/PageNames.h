@@ -23,6 +23,18 @@ public:
     };
     Less less() const { return {this}; }
 
+    // Names hash by their key: the kept part with its letter case folded. In the C locale
+    // two names are the same() exactly when their keys are equal. A locale's collator can
+    // tell apart names with equal keys (a Turkish dotless i), and can take names with
+    // different keys as the same (composed and decomposed accents, full-width letters,
+    // control characters), though never two plain() names.
+    static quint64 keyHash(const QString &name);
+    static bool sameKey(const QString &a, const QString &b);
+    bool keysDecide() const { return m_keysDecide; }
+    // Printable ASCII only.
+    static bool plain(const QString &name);
+
 private:
     QCollator m_collator;
+    bool m_keysDecide = false;
 };
