@@ -179,7 +179,11 @@ void TestEndToEndPrint::textColourOnPaper_data()
     QTest::addColumn<QColor>("ink");
     QTest::newRow("light page, automatic colour") << QByteArray("65535 -2147483640") << QColor(Qt::black);
     QTest::newRow("dark page, automatic colour") << QByteArray("8388608 -2147483640") << QColor(Qt::black);
-    QTest::newRow("dark page, yellow chosen") << QByteArray("8388608 65535") << QColor(Qt::yellow);
+    QTest::newRow("dark page, yellow chosen") << QByteArray("8388608 65535") << QColor(Qt::black);
+    QTest::newRow("dark page, white chosen") << QByteArray("0 16777215") << QColor(Qt::black);
+    QTest::newRow("orange, under 3:1") << QByteArray("65535 33023") << QColor(Qt::black);
+    QTest::newRow("red, 4:1") << QByteArray("65535 255") << QColor(Qt::red);
+    QTest::newRow("green, 5:1") << QByteArray("65535 32768") << QColor(0, 128, 0);
 }
 
 void TestEndToEndPrint::textColourOnPaper()

@@ -279,33 +279,39 @@ void TestFontDialog::newFaceResetsCharset()
 void TestFontDialog::whatTheUserTypes_data()
 {
     QTest::addColumn<QString>("face");
-    QTest::addColumn<QStringList>("keys"); // typed where the focus is; <Tab>, <Enter> and <OK> by name
+    QTest::addColumn<QString>("keys"); // |-separated, typed where the focus is; <key sequence> pressed, <OK> clicked
     QTest::addColumn<QString>("storedFace");
     QTest::addColumn<TFontStyles>("storedStyle");
+    QTest::addColumn<int>("storedSize");
 
     const QString standard = QString::fromLatin1(TFont::DefaultName);
-    QTest::newRow("Enter confirms") << standard << QStringList{QStringLiteral("<Enter>")} << standard << TFontStyles();
-    QTest::newRow("a new face keeps the normal style") << QStringLiteral("C059") << QStringList{Face, QStringLiteral("<OK>")} << Face << TFontStyles();
-    QTest::newRow("the standard face made bold") << standard << QStringList{QStringLiteral("<Tab>"), QStringLiteral("Bold"), QStringLiteral("<OK>")} << standard
-                                                 << TFontStyles(fsBold);
+    QTest::newRow("Enter confirms") << standard << QStringLiteral("<Return>") << standard << TFontStyles() << 8;
+    QTest::newRow("a new face keeps the normal style") << QStringLiteral("C059") << Face + QStringLiteral("|<OK>") << Face << TFontStyles() << 8;
+    QTest::newRow("the standard face made bold") << standard << QStringLiteral("<Tab>|Bold|<OK>") << standard << TFontStyles(fsBold) << 8;
+    QTest::newRow("Return in the size") << standard << QStringLiteral("<Alt+S>|14|<Return>") << standard << TFontStyles() << 14;
+    QTest::newRow("keypad Enter in the size") << standard << QStringLiteral("<Alt+S>|14|<Num+Enter>") << standard << TFontStyles() << 14;
+    QTest::newRow("Return in the size list") << standard << QStringLiteral("<Alt+S>|14|<Tab>|<Return>") << standard << TFontStyles() << 14;
+    QTest::newRow("Return on a ticked effect") << standard << QStringLiteral("<Alt+S>|<Tab>|<Tab>|<Space>|<Return>") << standard << TFontStyles(fsStrikeOut) << 8;
+    QTest::newRow("Return in the colour") << standard << QStringLiteral("<Alt+C>|<Return>") << standard << TFontStyles() << 8;
 }
 
 void TestFontDialog::whatTheUserTypes()
 {
     QFETCH(QString, face);
-    QFETCH(QStringList, keys);
+    QFETCH(QString, keys);
     QFETCH(QString, storedFace);
     QFETCH(TFontStyles, storedStyle);
+    QFETCH(int, storedSize);
 
     TFont font(Ppi);
     font.setName(face);
     bool leftOpen = false;
     whenFocused([&](TFontDialog *dialog) {
-        for (const QString &key : keys) {
+        for (const QString &key : keys.split(u'|')) {
             if (key == QLatin1String("<OK>"))
                 press(dialog, QDialogButtonBox::Ok);
             else if (key.startsWith(u'<'))
-                QTest::keyClick(QApplication::focusWidget(), key == QLatin1String("<Tab>") ? Qt::Key_Tab : Qt::Key_Return);
+                QTest::keySequence(QApplication::focusWidget(), QKeySequence(key.mid(1, key.size() - 2)));
             else
                 QTest::keyClicks(QApplication::focusWidget(), key);
         }
@@ -316,6 +322,7 @@ void TestFontDialog::whatTheUserTypes()
     QVERIFY(TFontDialog::execute(nullptr, font) && !leftOpen);
     QCOMPARE(font.name(), storedFace);
     QCOMPARE(font.style(), storedStyle);
+    QCOMPARE(font.size(), storedSize);
 }
 
 void TestFontDialog::sizeHasNoUpperLimit()

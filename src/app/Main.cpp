@@ -497,15 +497,33 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 }
 
 // A menu signals only the items it highlights, not a move onto a separator, a greyed
-// item or off the menu. Once it has handled the move, read what it highlights now.
+// item or off the menu. Once it has handled the move, read what is highlighted now.
+// An open submenu gets the pointer's moves over its parent too, and stays open a while
+// after the parent has highlighted another item: with nothing highlighted in the
+// submenu, what counts is its parent's highlight.
 void TMainForm::settleMenuHint(QMenu *menu)
 {
-    QTimer::singleShot(0, menu, [this, menu] {
-        const QAction *action = menu->activeAction();
+    QTimer::singleShot(0, menu, [this] {
+        const auto *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!open)
+            return; // closing the menu has emptied the hint already
+        const QAction *action = open->activeAction();
+        while (!action && open) {
+            const QMenu *parent = nullptr;
+            for (QObject *holder : open->menuAction()->associatedObjects()) {
+                auto *candidate = qobject_cast<QMenu *>(holder);
+                if (candidate && candidate->isVisible())
+                    parent = candidate;
+            }
+            open = parent;
+            action = open ? open->activeAction() : nullptr;
+        }
         const bool greyedShown = action && !action->isEnabled()
-            && menu->style()->styleHint(QStyle::SH_Menu_AllowActiveAndDisabled, nullptr, menu);
+            && open->style()->styleHint(QStyle::SH_Menu_AllowActiveAndDisabled, nullptr, open);
         if (!action || action->isSeparator() || (!action->isEnabled() && !greyedShown))
             setHint(QString());
+        else
+            setHint(longHint(hintOf(action)));
     });
 }
 

@@ -4,6 +4,7 @@
 #include "app/Main.h"
 #include "app/MainTexts.h"
 #include "platform/SingleInstance.h"
+#include "widgets/DialogFrame.h"
 #include "widgets/MessageBox.h"
 #include "platform/PlatformChoice.h"
 #include "platform/TerminationSignals.h"
@@ -25,6 +26,7 @@ void Startup::initialiseApplication()
     QCoreApplication::setApplicationName(QString::fromLatin1(MainTexts::ApplicationTitle));
     QCoreApplication::instance()->setProperty("helpFile", QString::fromLatin1(MainTexts::HelpFileName));
     QGuiApplication::setDesktopFileName(QStringLiteral(PINNOTE_APP_ID));
+    keepModalWindowsRestored();
 }
 
 namespace {

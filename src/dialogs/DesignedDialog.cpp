@@ -13,5 +13,4 @@ DesignedDialog::DesignedDialog(QWidget *parent, CloseBox closeBox, const DesignL
     setFixedSize(layout.scaled(design.clientWidth), layout.scaled(design.clientHeight));
     // Only the first showing is centred; later ones reopen where the dialog was left.
     centreOnScreen(this);
-    keepDialogRestored(this);
 }

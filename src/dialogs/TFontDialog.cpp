@@ -10,10 +10,12 @@
 #include <QFontInfo>
 #include <QFormLayout>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -118,6 +120,16 @@ protected:
         if (auto *outer = qobject_cast<QDialog *>(parentWidget()))
             outer->done(result);
     }
+
+    // Its own buttons are hidden, so Enter in a field it does not take itself (the size,
+    // the effects, the script) would end here unanswered; let it reach the dialog's OK.
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            event->ignore();
+        else
+            QFontDialog::keyPressEvent(event);
+    }
 };
 
 QIcon swatch(TColor colour)
@@ -158,7 +170,13 @@ TFontDialog::TFontDialog(QWidget *parent)
     colourLabel->setBuddy(m_colours);
     colourRow->addRow(colourLabel, m_colours);
 
+    // The chooser's hidden OK would otherwise stay the default button and take Enter.
+    for (QPushButton *hidden : m_chooser->findChildren<QPushButton *>()) {
+        hidden->setDefault(false);
+        hidden->setAutoDefault(false);
+    }
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -4,6 +4,7 @@
 #include "core/TextSearch.h"
 #include "editor/CaretRest.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/FontColour.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,7 +23,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -55,22 +55,6 @@ constexpr int RevealInterval = 20;
 
 // Text needs at least this contrast with its background to be read by most people.
 constexpr double MinimumContrast = 4.5;
-
-double relativeLuminance(const QColor &colour)
-{
-    const auto channel = [](double c) {
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    const QColor rgb = colour.toRgb();
-    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
-}
-
-double contrastRatio(const QColor &a, const QColor &b)
-{
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 } // namespace
 

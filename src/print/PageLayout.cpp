@@ -2,6 +2,7 @@
 
 #include "editor/RichEdit.h"
 #include "core/CrlfPositions.h"
+#include "widgets/FontColour.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPaintDevice>
@@ -21,6 +22,9 @@ struct PageLayout::Cache
 };
 
 namespace {
+
+// Below this contrast with white paper, text prints black.
+constexpr double MinimumInkContrast = 3.0;
 
 // Device pixels by which the drawing band is narrowed at top and bottom.
 constexpr qreal EdgeTolerance = 0.25;
@@ -52,8 +56,11 @@ PageLayout::PageLayout(const RichEdit &editor)
 {
     // The editor's text colour lives in its palette, not in the document. The automatic
     // colour prints as the dark text of paper, however the screen made it readable on
-    // the page's background.
+    // the page's background; so does a chosen colour too light to read on white paper,
+    // such as the white or yellow picked for a dark page.
     m_textColour = editor.textColour().value_or(QColor(Qt::black));
+    if (contrastRatio(m_textColour, Qt::white) < MinimumInkContrast)
+        m_textColour = Qt::black;
     m_document->setDocumentMargin(0);
     QTextOption option = m_document->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

@@ -3,7 +3,9 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -90,4 +92,24 @@ std::optional<QColor> textColour(const TFont &stored)
     if (stored.color() == clWindowText)
         return std::nullopt;
     return resolveColour(stored.color());
+}
+
+namespace {
+
+double relativeLuminance(const QColor &colour)
+{
+    const auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }

@@ -18,3 +18,6 @@ TColor fromQColor(const QColor &colour); // always an explicit colour
 QFont toQFont(const TFont &stored);
 // The text colour for the editor; empty for clWindowText, the editor's automatic colour.
 std::optional<QColor> textColour(const TFont &stored);
+
+// The contrast ratio of two colours by their relative luminance, from 1 to 21.
+double contrastRatio(const QColor &a, const QColor &b);
