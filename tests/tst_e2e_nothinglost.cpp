@@ -63,6 +63,9 @@ enum Plant {
     SymlinkToPrivateFileAtSnapshot,
     FifoAtSnapshot,
     DirectoryAtSnapshot,
+    DanglingLinkAtNotes,
+    ForeignLinkAtNotesToPad,
+    DeletedNotes,
 };
 
 } // namespace
@@ -270,6 +273,9 @@ void TestEndToEndNothingLost::plantedByAnotherUser_data()
     QTest::newRow("symlink to a root-only file at the snapshot") << int(SymlinkToPrivateFileAtSnapshot) << true;
     QTest::newRow("FIFO at the snapshot") << int(FifoAtSnapshot) << true;
     QTest::newRow("directory at the snapshot") << int(DirectoryAtSnapshot) << false;
+    QTest::newRow("dangling link at Pinnote.set into a 0700 folder") << int(DanglingLinkAtNotes) << true;
+    QTest::newRow("another user's link at Pinnote.set to another pad") << int(ForeignLinkAtNotesToPad) << true;
+    QTest::newRow("a deleted note file comes back 0600") << int(DeletedNotes) << true;
 }
 
 // As a su session or cron starts it: no runtime folder, and `nobody` has been through the
@@ -292,6 +298,18 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
             && secretFile.write("root only") == 9 && secretFile.flush());
 
     ProgramUnderTest run(m_x);
+    // A note folder open to all; the pad's own name is what is planted, or deleted under the window.
+    const QString notes = shared.filePath(u"notes"_s);
+    QFile pad(notes + u"/Pinnote.set"_s);
+    const bool linkAtNotes = plant == DanglingLinkAtNotes || plant == ForeignLinkAtNotesToPad;
+    const QByteArray padAt = native(notes + u"/Pinnote.set"_s), planted = native(shared.filePath(u"private/planted"_s));
+    if (plant >= DanglingLinkAtNotes) {
+        QVERIFY(QDir().mkpath(notes) && ::chmod(native(notes), 01777) == 0 && QDir().mkpath(shared.filePath(u"private"_s)));
+        run.useFolder(notes);
+    }
+    if (plant == DeletedNotes)
+        QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
+                && pad.flush());
     run.setVariable(u"XDG_RUNTIME_DIR"_s, QString());
     run.setVariable(u"TMPDIR"_s, temporary);
     run.setVariable(u"XDG_CACHE_HOME"_s, run.filePath(u"cache"_s));
@@ -336,6 +354,8 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         case SymlinkToPrivateFileAtSnapshot: return ::symlink(target, at) == 0;
         case FifoAtSnapshot: return ::mkfifo(at, 0666) == 0;
         case DirectoryAtSnapshot: return ::mkdir(at, 0777) == 0;
+        case DanglingLinkAtNotes: return ::symlink(planted, padAt) == 0;
+        case ForeignLinkAtNotesToPad: return ::symlink(target, padAt) == 0;
         default: return true;
         }
     }));
@@ -366,6 +386,8 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     QVERIFY(started);
     const QString window = waitForWindowOf(run);
     QVERIFY2(!window.isEmpty(), run.describeMissingWindow("the user's start showed no window").constData());
+    if (plant == DeletedNotes)
+        QVERIFY(QFile::remove(run.notesPath()));
     typeIntoEditor(window, u"private words"_s);
     if (snapshotWritten) {
         struct stat status{};
@@ -381,9 +403,27 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         m_x.grabWindow(window, ProgramUnderTest::screenshotPath(u"notice.png"_s));
     }
     run.key(window, u"alt+F4"_s);
+    if (linkAtNotes) {
+        // The save refuses the link, so the close asks; Yes leaves the words in the snapshot.
+        const QStringList search{u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(run.process().processId()),
+                                 u"--name"_s, u"^Error$"_s};
+        QTRY_VERIFY_WITH_TIMEOUT(!m_x.xdotool(search).isEmpty(), WaitMs);
+        run.key(m_x.xdotool(search).section(u'\n', 0, 0), u"alt+y"_s);
+    }
     QVERIFY(run.waitForExit());
     QCOMPARE(run.process().exitCode(), 0);
-    QVERIFY(readAll(run.notesPath()).contains("private words"));
+    QVERIFY(readAll(linkAtNotes ? snapshot : run.notesPath()).contains("private words"));
+    if (linkAtNotes) {
+        struct stat link{};
+        QVERIFY2(::lstat(padAt, &link) == 0 && S_ISLNK(link.st_mode), "the planted link was replaced");
+        QVERIFY2(!QFile::exists(shared.filePath(u"private/planted"_s)), "wrote through the link");
+        QVERIFY2(!readAll(snapshot).contains("root only"), "read through the link");
+    }
+    if (plant == DeletedNotes) {
+        struct stat status{};
+        QVERIFY(::lstat(padAt, &status) == 0 && (status.st_mode & 07777) == 0600);
+        QVERIFY2(!OtherUser::run([&] { return ::open(padAt, O_RDONLY) >= 0; }), "another user can read the notes");
+    }
 
     QVERIFY2(!socket || !socket->wasAsked(), "spoke to another user's socket");
     QCOMPARE(readAll(secret), QByteArray("root only"));

@@ -83,6 +83,8 @@ enum class Setup {
     DataFileIsFifo,
     DirectoryRemoved,
     PathBelowRegularFile,
+    ForeignLinkInOpenFolder,         // to a file of the user's
+    ForeignDanglingLinkInOpenFolder, // into a folder closed to others
 };
 
 enum class LoadOutcome { Pages, Missing, OpenError };
@@ -483,6 +485,9 @@ void TestNoteFile::failures_data()
     QTest::newRow("data file is a FIFO") << Setup::DataFileIsFifo << LoadOutcome::OpenError;
     QTest::newRow("directory removed") << Setup::DirectoryRemoved << LoadOutcome::Missing;
     QTest::newRow("path below a regular file") << Setup::PathBelowRegularFile << LoadOutcome::Missing;
+    QTest::newRow("another user's link in an open folder") << Setup::ForeignLinkInOpenFolder << LoadOutcome::Missing;
+    QTest::newRow("another user's dangling link in an open folder")
+        << Setup::ForeignDanglingLinkInOpenFolder << LoadOutcome::Missing;
 }
 
 void TestNoteFile::failures()
@@ -519,6 +524,21 @@ void TestNoteFile::failures()
         path = m_dir->filePath(QStringLiteral("plain/Pinnote.set"));
         untouched = m_dir->filePath(QStringLiteral("plain"));
         break;
+    case Setup::ForeignLinkInOpenFolder:
+    case Setup::ForeignDanglingLinkInOpenFolder: {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a link to another user");
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("private")));
+        untouched = m_dir->filePath(QStringLiteral("private/target"));
+        if (setup == Setup::ForeignLinkInOpenFolder)
+            QVERIFY(writeAll(untouched, oldBytes));
+        QVERIFY(QFile::link(untouched, path));
+        QCOMPARE(::lchown(QFile::encodeName(path).constData(), 4321, 4321), 0);
+        QCOMPARE(::chmod(QFile::encodeName(m_dir->path()).constData(), 01777), 0);
+        if (setup == Setup::ForeignDanglingLinkInOpenFolder)
+            untouched.clear();
+        break;
+    }
     }
     const QByteArray before = untouched.isEmpty() ? QByteArray() : readAll(untouched);
     const mode_t modeBefore = untouched.isEmpty() ? 0 : modeOf(untouched);
@@ -558,6 +578,8 @@ void TestNoteFile::failures()
         QVERIFY(isFifo(path));
     if (setup == Setup::DirectoryRemoved)
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
+    if (setup == Setup::ForeignDanglingLinkInOpenFolder)
+        QVERIFY(QDir(m_dir->filePath(QStringLiteral("private"))).isEmpty());
 }
 
 void TestNoteFile::saveFailingMidWriteKeepsOldFile()

@@ -174,6 +174,33 @@ bool TMainForm::mergeBeforeSave()
     return false;
 }
 
+// It descends from the file this copy last read or wrote, as a file found in place before the
+// save would; it is kept as a conflict copy is, since the pad in place does not hold it yet.
+void TMainForm::mergeDisplaced(const QString &path)
+{
+    std::optional<NotePages> theirs;
+    try {
+        theirs = NoteFile(path).load();
+    } catch (const std::exception &) {
+    }
+    if (theirs) {
+        applyMerge(mergePads(m_pages.baseFor(*theirs), pages(), *theirs));
+        m_pages.setBase(*theirs);
+    }
+    const QString stateFolder = privateStateFolder();
+    try {
+        if (stateFolder.isEmpty())
+            throw EFCreateError(RecoverySnapshot::directory());
+        const QString moved = ConflictCopies::moveInto(path, stateFolder);
+        if (!theirs)
+            setHint(QString::fromLatin1(UnreadableMovedNotice).arg(moved));
+    } catch (const Exception &) {
+        // Left beside the pad, under its own name: nothing of it is lost.
+        if (!theirs)
+            setHint(QString::fromLatin1(UnreadableCopyNotice).arg(QFileInfo(path).fileName()));
+    }
+}
+
 bool TMainForm::mergeConflictCopies(QDeadlineTimer deadline)
 {
     if (m_pendingCopies.isEmpty())
