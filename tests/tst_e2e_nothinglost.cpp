@@ -63,6 +63,9 @@ enum Plant {
     SymlinkToPrivateFileAtSnapshot,
     FifoAtSnapshot,
     DirectoryAtSnapshot,
+    RuntimeFolderOpenToAll,
+    ForeignFlockOnNotes,
+    HardLinkedLock,
     DanglingLinkAtNotes,
     ForeignLinkAtNotesToPad,
     DeletedNotes,
@@ -276,6 +279,9 @@ void TestEndToEndNothingLost::plantedByAnotherUser_data()
     QTest::newRow("dangling link at Pinnote.set into a 0700 folder") << int(DanglingLinkAtNotes) << true;
     QTest::newRow("another user's link at Pinnote.set to another pad") << int(ForeignLinkAtNotesToPad) << true;
     QTest::newRow("a deleted note file comes back 0600") << int(DeletedNotes) << true;
+    QTest::newRow("a 1777 runtime folder keeps its mode") << int(RuntimeFolderOpenToAll) << true;
+    QTest::newRow("a foreign flock on the note folder") << int(ForeignFlockOnNotes) << true;
+    QTest::newRow("a hard-linked lock") << int(HardLinkedLock) << true;
 }
 
 // As a su session or cron starts it: no runtime folder, and `nobody` has been through the
@@ -314,6 +320,16 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     run.setVariable(u"TMPDIR"_s, temporary);
     run.setVariable(u"XDG_CACHE_HOME"_s, run.filePath(u"cache"_s));
     run.setVariable(u"XDG_STATE_HOME"_s, state);
+    // The slip of a hand-written profile: the shared temporary folder as the runtime folder.
+    if (plant == RuntimeFolderOpenToAll)
+        run.setVariable(u"XDG_RUNTIME_DIR"_s, temporary);
+    // A note folder anyone may read, and so flock, with the user's 0600 pad in it.
+    if (plant == ForeignFlockOnNotes) {
+        QVERIFY(QDir().mkpath(notes) && ::chmod(native(notes), 0755) == 0);
+        QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
+                && pad.flush());
+        run.useFolder(notes);
+    }
     const QString runtime = temporary + u"/pinnote-%1"_s.arg(::geteuid()), snapshots = state + u"/pinnote"_s;
 
     // `nobody` can work out every name the program uses; this process does so in a runtime
@@ -339,7 +355,7 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
                                                                           : secret);
     const auto openFolder = [](const char *path) { return ::mkdir(path, 0777) == 0 && ::chmod(path, 0777) == 0; };
     // The user's own folder, left open for a while, as a mkdir under umask 000 leaves it.
-    if (plant == SymlinkAtLockInOpenFolder || plant == SocketInOpenFolder)
+    if (plant == SymlinkAtLockInOpenFolder || plant == SocketInOpenFolder || plant == HardLinkedLock)
         QVERIFY(openFolder(runtimeBytes));
     else if (plant >= OpenStateFolder && plant != ForeignStateFolder)
         QVERIFY(openFolder(snapshotsBytes));
@@ -359,6 +375,17 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         default: return true;
         }
     }));
+    // A flock needs no more than a descriptor, which `nobody` can get for a 0755 folder or a
+    // 0644 file, so this process takes it in their place. Linked by root: with protected
+    // hardlinks on, `nobody` may link only a file it could write.
+    const QString linked = shared.filePath(u"linked"_s);
+    QFile linkedFile(linked);
+    if (plant == HardLinkedLock)
+        QVERIFY(linkedFile.open(QIODevice::WriteOnly) && linkedFile.write("root's") == 6 && linkedFile.flush()
+                && ::link(native(linked), lockBytes) == 0);
+    FileLock flocked;
+    if (plant == ForeignFlockOnNotes || plant == HardLinkedLock)
+        QCOMPARE(flocked.acquire(plant == HardLinkedLock ? linked : notes, {}), FileLock::Result::Locked);
     std::optional<OtherUser::AnsweringSocket> socket;
     if (plant == RuntimeFolderWithSocket || plant == SocketInOpenFolder) {
         socket.emplace(native(server), native(theirs + u"/asked"_s));
@@ -426,6 +453,11 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     }
 
     QVERIFY2(!socket || !socket->wasAsked(), "spoke to another user's socket");
+    struct stat kept{};
+    if (plant == RuntimeFolderOpenToAll)
+        QVERIFY2(::stat(native(temporary), &kept) == 0 && (kept.st_mode & 07777) == 01777, "changed the folder's mode");
+    if (plant == HardLinkedLock)
+        QVERIFY2(readAll(linked) == "root's" && ::stat(native(linked), &kept) == 0 && kept.st_nlink == 1, "kept the link");
     QCOMPARE(readAll(secret), QByteArray("root only"));
     for (const QString &theirFolder : {theirs, plant == ForeignStateFolder ? snapshots : theirs})
         QCOMPARE(QDir(theirFolder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());

@@ -1,4 +1,5 @@
 #include "core/Exceptions.h"
+#include "storage/FileLock.h"
 #include "storage/NoteFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/ShortDevice.h"
@@ -148,6 +149,7 @@ private slots:
     void failures_data();
     void failures();
     void saveFailingMidWriteKeepsOldFile();
+    void lockHeldByAnotherProcess_data();
     void lockHeldByAnotherProcess();
     void lockReleasedWhenHolderIsKilled();
     void loadFromUnreadableDirectory();
@@ -411,7 +413,7 @@ void TestNoteFile::saveThenLoad()
     file.save(pages);
     QCOMPARE(readAll(dataPath()), hex("060b544b572d50696e6e6f7465020101" "06044d656d6f0600" "00"));
     QCOMPARE(file.load(), std::optional<NotePages>(pages));
-    // The lock lives on the directory: no lock or temporary file is left beside the data file.
+    // The lock lives elsewhere: no lock or temporary file is left beside the data file.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{QString::fromLatin1(NoteFile::FileName)});
 }
@@ -606,18 +608,32 @@ void TestNoteFile::saveFailingMidWriteKeepsOldFile()
              QStringList{QString::fromLatin1(NoteFile::FileName)});
 }
 
+void TestNoteFile::lockHeldByAnotherProcess_data()
+{
+    QTest::addColumn<bool>("copyOfOurs"); // else a flock on the note folder, which anyone who can read it may take
+    QTest::newRow("another copy's lock") << true;
+    QTest::newRow("a flock on the note folder") << false;
+}
+
 void TestNoteFile::lockHeldByAnotherProcess()
 {
+    QFETCH(bool, copyOfOurs);
     const NotePages old{{QStringLiteral("Held"), QStringLiteral("by another")}};
     NoteFile(dataPath()).save(old);
     const QByteArray before = readAll(dataPath());
+    const NoteFile file(dataPath());
 
+    FileLock folderLock;
+    if (!copyOfOurs) {
+        QCOMPARE(folderLock.acquire(m_dir->path(), std::chrono::milliseconds(0)), FileLock::Result::Locked);
+        file.save(file.load().value());
+        return;
+    }
     QProcess holder;
     holder.start(QStringLiteral(PINNOTE_TOOLS_DIR "/notefile_child"), {QStringLiteral("hold"), dataPath()});
     QVERIFY(holder.waitForStarted());
     QVERIFY(waitForLine(holder, "locked"));
 
-    const NoteFile file(dataPath());
     try {
         file.load();
         QFAIL("no EFOpenError");
@@ -652,8 +668,7 @@ void TestNoteFile::lockReleasedWhenHolderIsKilled()
     QCOMPARE(NoteFile(dataPath()).load(), std::optional<NotePages>(pages));
 }
 
-// The directory cannot be opened to carry the lock, but the file in it can be read:
-// the load locks the file itself instead of failing.
+// A folder that can be searched but not read still gives up the file in it.
 void TestNoteFile::loadFromUnreadableDirectory()
 {
     if (::geteuid() != 0)

@@ -3,6 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/TextEncoding.h"
 #include "storage/FileLock.h"
+#include "storage/RuntimeFolder.h"
 #include "storage/SystemFile.h"
 #include "storage/TReader.h"
 #include "storage/TWriter.h"
@@ -168,11 +169,15 @@ QByteArray NoteFile::folderIdentity(const QString &path)
     return canonicalPath(path).toUtf8();
 }
 
-// The directory carries the lock, not the data file: every save puts a new inode in place of
-// the file, so a lock on the file itself would not be seen by whoever opens it next.
-QString NoteFile::lockPath() const
+// Not on the file, which every save replaces with a new inode, nor on its folder, which any
+// user who can read it could lock: on a file of our own in the private runtime folder, named
+// after the note folder's identity as the single-instance lock is.
+FileLock::Result NoteFile::lock(FileLock &lock, std::chrono::milliseconds wait) const
 {
-    return QFileInfo(m_path).path();
+    const RuntimeFolder folder(m_path);
+    if (!folder.isUsable())
+        return FileLock::Result::Unavailable;
+    return lock.acquireOwnFile(folder.folder()->handle(), folder.name(RuntimeFolder::NotesLockSuffix), wait);
 }
 
 NotePages NoteFile::read(QIODevice &device)
@@ -244,32 +249,11 @@ bool NotePage::sameBytes(const QList<NotePage> &a, const QList<NotePage> &b)
 
 std::optional<NotePages> NoteFile::load(FileIdentity *identity) const
 {
-    FileLock directoryLock;
-    switch (directoryLock.acquire(lockPath())) {
-    case FileLock::Result::Locked:
-        break;
-    case FileLock::Result::Busy:
+    // Without a private folder there is no copy of ours to keep apart from: better a
+    // load than none.
+    FileLock notesLock;
+    if (lock(notesLock) == FileLock::Result::Busy)
         throw EFOpenError(m_path);
-    case FileLock::Result::Unavailable:
-        if (isMissing(directoryLock.error()))
-            return std::nullopt;
-        // An unreadable directory can still hold a readable file: lock the file itself then.
-        break;
-    }
-
-    FileLock fileLock;
-    if (!directoryLock.isLocked()) {
-        switch (fileLock.acquire(m_path)) {
-        case FileLock::Result::Locked:
-            break;
-        case FileLock::Result::Busy:
-            throw EFOpenError(m_path);
-        case FileLock::Result::Unavailable:
-            if (isMissing(fileLock.error()))
-                return std::nullopt;
-            throw EFOpenError(m_path);
-        }
-    }
 
     // A link that may not be followed is not read through either: as good as no file, and
     // the save says why.
@@ -313,15 +297,10 @@ NoteFile::Saved NoteFile::save(const NotePages &pages, const std::optional<FileI
 
 FileIdentity NoteFile::put(const NotePages &pages, const std::optional<FileIdentity> *expected, QString *displaced) const
 {
-    FileLock directoryLock;
-    switch (directoryLock.acquire(lockPath())) {
-    case FileLock::Result::Locked:
-        break;
-    case FileLock::Result::Busy:
+    // As in load(): without a private folder, better a save than none.
+    FileLock notesLock;
+    if (lock(notesLock) == FileLock::Result::Busy)
         fail(EFCreateError(m_path), QString::fromLatin1(FileInUse));
-    case FileLock::Result::Unavailable:
-        fail(EFCreateError(m_path), systemReason(directoryLock.error()));
-    }
 
     const std::optional<QByteArray> followed = followedPath(QFile::encodeName(QFileInfo(m_path).absoluteFilePath()));
     if (!followed)

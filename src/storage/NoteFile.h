@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/FileIdentity.h"
+#include "storage/FileLock.h"
 #include "storage/NotePage.h"
 
 #include <QString>
@@ -34,8 +35,10 @@ public:
     // copies of the program that they share a file.
     static QByteArray folderIdentity(const QString &path);
 
-    // What load() and save() lock: the file's directory (a save replaces the file itself).
-    QString lockPath() const;
+    // Takes the lock that load() and save() hold, which keeps two copies of the program
+    // apart and which only this user can take. Unavailable when no private folder could
+    // be had.
+    FileLock::Result lock(FileLock &lock, std::chrono::milliseconds wait = FileLock::DefaultWait) const;
 
     // The pages in the file, in order (possibly none), or nullopt when there is no file, or
     // when it is reached through a symlink that may not be followed (see save()).
