@@ -66,10 +66,17 @@ enum Plant {
     RuntimeFolderOpenToAll,
     ForeignFlockOnNotes,
     HardLinkedLock,
+    SymlinkToPadAtConflictCopy,
+    ForeignConflictCopy,
+    FifoAtConflictCopy,
+    HugeConflictCopy,
     DanglingLinkAtNotes,
     ForeignLinkAtNotesToPad,
     DeletedNotes,
 };
+
+// The first-start pad with its page named otherwise.
+const QByteArray RootOnlyPad = QByteArray(FirstStartFile).replace("\x04Memo", "\x09root only");
 
 } // namespace
 
@@ -276,6 +283,11 @@ void TestEndToEndNothingLost::plantedByAnotherUser_data()
     QTest::newRow("symlink to a root-only file at the snapshot") << int(SymlinkToPrivateFileAtSnapshot) << true;
     QTest::newRow("FIFO at the snapshot") << int(FifoAtSnapshot) << true;
     QTest::newRow("directory at the snapshot") << int(DirectoryAtSnapshot) << false;
+    QTest::newRow("symlink to a root-only pad under a conflict copy's name in a 1777 note folder")
+        << int(SymlinkToPadAtConflictCopy) << true;
+    QTest::newRow("another user's 0666 conflict copy") << int(ForeignConflictCopy) << true;
+    QTest::newRow("FIFO under a conflict copy's name") << int(FifoAtConflictCopy) << true;
+    QTest::newRow("a copy claiming a huge page") << int(HugeConflictCopy) << true;
     QTest::newRow("dangling link at Pinnote.set into a 0700 folder") << int(DanglingLinkAtNotes) << true;
     QTest::newRow("another user's link at Pinnote.set to another pad") << int(ForeignLinkAtNotesToPad) << true;
     QTest::newRow("a deleted note file comes back 0600") << int(DeletedNotes) << true;
@@ -301,12 +313,21 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
             && ::chmod(native(state), 01777) == 0 && ::chown(native(theirs), OtherUser::Uid, OtherUser::Gid) == 0);
     QFile secretFile(secret);
     QVERIFY(secretFile.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner)
-            && secretFile.write("root only") == 9 && secretFile.flush());
+            && secretFile.write(RootOnlyPad) == RootOnlyPad.size() && secretFile.flush());
 
     ProgramUnderTest run(m_x);
-    // A note folder open to all; the pad's own name is what is planted, or deleted under the window.
+    // Conflict copies are planted beside the user's 0600 pad in a note folder open to all.
+    const bool besidePad = plant >= SymlinkToPadAtConflictCopy && plant <= HugeConflictCopy;
     const QString notes = shared.filePath(u"notes"_s);
-    QFile pad(notes + u"/Pinnote.set"_s);
+    QFile pad(notes + u"/Pinnote.set"_s), huge(notes + u"/Pinnote.sync-conflict-20261209-101010-ABCDEFG.set"_s);
+    if (besidePad) {
+        QVERIFY(QDir().mkpath(notes) && ::chmod(native(notes), 01777) == 0);
+        QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
+                && pad.flush());
+        run.useFolder(notes);
+    }
+    const QByteArray copyAt = native(huge.fileName());
+    // The same open note folder; the pad's own name is what is planted, or deleted under the window.
     const bool linkAtNotes = plant == DanglingLinkAtNotes || plant == ForeignLinkAtNotesToPad;
     const QByteArray padAt = native(notes + u"/Pinnote.set"_s), planted = native(shared.filePath(u"private/planted"_s));
     if (plant >= DanglingLinkAtNotes) {
@@ -316,6 +337,12 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     if (plant == DeletedNotes)
         QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
                 && pad.flush());
+    const QByteArray theirPad = QByteArray(FirstStartFile).replace("\x04Memo", "\x0Atheir page");
+    // The user's own copy, really 128 MiB (sparse): only its size keeps it out.
+    const QByteArray hugeStart = FirstStartFile.left(16) + QByteArray::fromHex("060468756765" "0c00000008");
+    if (plant == HugeConflictCopy)
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write(hugeStart) > 0
+                && huge.resize(hugeStart.size() + (128 << 20) + 1));
     run.setVariable(u"XDG_RUNTIME_DIR"_s, QString());
     run.setVariable(u"TMPDIR"_s, temporary);
     run.setVariable(u"XDG_CACHE_HOME"_s, run.filePath(u"cache"_s));
@@ -370,8 +397,14 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         case SymlinkToPrivateFileAtSnapshot: return ::symlink(target, at) == 0;
         case FifoAtSnapshot: return ::mkfifo(at, 0666) == 0;
         case DirectoryAtSnapshot: return ::mkdir(at, 0777) == 0;
+        case SymlinkToPadAtConflictCopy: return ::symlink(target, copyAt) == 0;
         case DanglingLinkAtNotes: return ::symlink(planted, padAt) == 0;
         case ForeignLinkAtNotesToPad: return ::symlink(target, padAt) == 0;
+        case FifoAtConflictCopy: return ::mkfifo(copyAt, 0666) == 0;
+        case ForeignConflictCopy: {
+            const int fd = ::open(copyAt, O_CREAT | O_EXCL | O_WRONLY, 0666);
+            return ::fchmod(fd, 0666) == 0 && ::write(fd, theirPad.constData(), size_t(theirPad.size())) > 0;
+        }
         default: return true;
         }
     }));
@@ -413,6 +446,8 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     QVERIFY(started);
     const QString window = waitForWindowOf(run);
     QVERIFY2(!window.isEmpty(), run.describeMissingWindow("the user's start showed no window").constData());
+    if (besidePad)
+        QTRY_VERIFY2_WITH_TIMEOUT(firstPanelShowsText(m_x.grabWindow(window)), "no notice of the copy", WaitMs);
     if (plant == DeletedNotes)
         QVERIFY(QFile::remove(run.notesPath()));
     typeIntoEditor(window, u"private words"_s);
@@ -458,7 +493,14 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         QVERIFY2(::stat(native(temporary), &kept) == 0 && (kept.st_mode & 07777) == 01777, "changed the folder's mode");
     if (plant == HardLinkedLock)
         QVERIFY2(readAll(linked) == "root's" && ::stat(native(linked), &kept) == 0 && kept.st_nlink == 1, "kept the link");
-    QCOMPARE(readAll(secret), QByteArray("root only"));
+    QCOMPARE(readAll(secret), RootOnlyPad);
+    if (besidePad) {
+        const QByteArray saved = readAll(run.notesPath()), notesAt = native(run.notesPath());
+        QVERIFY2(!saved.contains("root only") && !saved.contains("their page") && !saved.contains("huge"), "merged");
+        struct stat left{};
+        QVERIFY2(::lstat(copyAt, &left) == 0, "the planted copy was moved");
+        QVERIFY2(!OtherUser::run([&] { return ::open(notesAt, O_RDONLY) >= 0; }), "another user can read the notes");
+    }
     for (const QString &theirFolder : {theirs, plant == ForeignStateFolder ? snapshots : theirs})
         QCOMPARE(QDir(theirFolder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
