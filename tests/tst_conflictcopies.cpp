@@ -1,5 +1,6 @@
 #include "core/Exceptions.h"
 #include "storage/ConflictCopies.h"
+#include "support/PadNotation.h"
 #include "support/TestBytes.h"
 
 #include <QTemporaryDir>
@@ -20,6 +21,8 @@ private slots:
     void moveNeverReplaces_data();
     void moveNeverReplaces();
     void moveMissingCopyFails();
+    void loadOnlyOwnFile_data();
+    void loadOnlyOwnFile();
 };
 
 namespace {
@@ -38,6 +41,8 @@ void writeFile(const QString &path, const QByteArray &bytes, const QDateTime &mo
 
 // Another file system than the build folder's, for the copy across file systems.
 constexpr char OtherFileSystem[] = "/dev/shm";
+
+enum Standing { OwnFile, OverLimit, SymlinkToPad, HardLinkToPad, Fifo };
 
 } // namespace
 
@@ -140,6 +145,38 @@ void TestConflictCopies::moveMissingCopyFails()
     QTemporaryDir dir;
     const QString copy = dir.filePath(QStringLiteral("Pinnote (conflicted copy 2026-01-15 143022).set"));
     QVERIFY_THROWS_EXCEPTION(EFOpenError, ConflictCopies::moveInto(copy, dir.filePath(QStringLiteral("state"))));
+}
+
+void TestConflictCopies::loadOnlyOwnFile_data()
+{
+    QTest::addColumn<int>("standing");
+    QTest::newRow("own file, as large as allowed") << int(OwnFile);
+    QTest::newRow("a byte larger") << int(OverLimit);
+    QTest::newRow("symlink to the user's pad") << int(SymlinkToPad);
+    QTest::newRow("hard link to the user's pad") << int(HardLinkToPad);
+    QTest::newRow("FIFO") << int(Fifo);
+}
+
+void TestConflictCopies::loadOnlyOwnFile()
+{
+    QFETCH(int, standing);
+    QTemporaryDir dir;
+    const QString pad = dir.filePath(u"Pinnote.set"_s);
+    const QString copy = dir.filePath(u"Pinnote.sync-conflict-20260115-143022-ABCDEFG.set"_s);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    NoteFile::write(buffer, padFrom(u"Shop=eggs"_s));
+    writeFile(standing <= OverLimit ? copy : pad, bytes);
+    const QByteArray from = QFile::encodeName(pad), at = QFile::encodeName(copy);
+    QVERIFY(standing != SymlinkToPad || ::symlink(from, at) == 0);
+    QVERIFY(standing != HardLinkToPad || ::link(from, at) == 0);
+    QVERIFY(standing != Fifo || ::mkfifo(at, 0600) == 0);
+    const qint64 limit = bytes.size() - (standing == OverLimit ? 1 : 0);
+    if (standing == OwnFile)
+        QCOMPARE(notationOf(ConflictCopies::load(copy, limit)), u"Shop=eggs"_s);
+    else
+        QVERIFY_THROWS_EXCEPTION(EFOpenError, ConflictCopies::load(copy, limit));
 }
 
 QTEST_GUILESS_MAIN(TestConflictCopies)

@@ -63,7 +63,20 @@ enum Plant {
     SymlinkToPrivateFileAtSnapshot,
     FifoAtSnapshot,
     DirectoryAtSnapshot,
+    RuntimeFolderOpenToAll,
+    ForeignFlockOnNotes,
+    HardLinkedLock,
+    SymlinkToPadAtConflictCopy,
+    ForeignConflictCopy,
+    FifoAtConflictCopy,
+    HugeConflictCopy,
+    DanglingLinkAtNotes,
+    ForeignLinkAtNotesToPad,
+    DeletedNotes,
 };
+
+// The first-start pad with its page named otherwise.
+const QByteArray RootOnlyPad = QByteArray(FirstStartFile).replace("\x04Memo", "\x09root only");
 
 } // namespace
 
@@ -270,6 +283,17 @@ void TestEndToEndNothingLost::plantedByAnotherUser_data()
     QTest::newRow("symlink to a root-only file at the snapshot") << int(SymlinkToPrivateFileAtSnapshot) << true;
     QTest::newRow("FIFO at the snapshot") << int(FifoAtSnapshot) << true;
     QTest::newRow("directory at the snapshot") << int(DirectoryAtSnapshot) << false;
+    QTest::newRow("symlink to a root-only pad under a conflict copy's name in a 1777 note folder")
+        << int(SymlinkToPadAtConflictCopy) << true;
+    QTest::newRow("another user's 0666 conflict copy") << int(ForeignConflictCopy) << true;
+    QTest::newRow("FIFO under a conflict copy's name") << int(FifoAtConflictCopy) << true;
+    QTest::newRow("a copy claiming a huge page") << int(HugeConflictCopy) << true;
+    QTest::newRow("dangling link at Pinnote.set into a 0700 folder") << int(DanglingLinkAtNotes) << true;
+    QTest::newRow("another user's link at Pinnote.set to another pad") << int(ForeignLinkAtNotesToPad) << true;
+    QTest::newRow("a deleted note file comes back 0600") << int(DeletedNotes) << true;
+    QTest::newRow("a 1777 runtime folder keeps its mode") << int(RuntimeFolderOpenToAll) << true;
+    QTest::newRow("a foreign flock on the note folder") << int(ForeignFlockOnNotes) << true;
+    QTest::newRow("a hard-linked lock") << int(HardLinkedLock) << true;
 }
 
 // As a su session or cron starts it: no runtime folder, and `nobody` has been through the
@@ -289,13 +313,50 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
             && ::chmod(native(state), 01777) == 0 && ::chown(native(theirs), OtherUser::Uid, OtherUser::Gid) == 0);
     QFile secretFile(secret);
     QVERIFY(secretFile.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner)
-            && secretFile.write("root only") == 9 && secretFile.flush());
+            && secretFile.write(RootOnlyPad) == RootOnlyPad.size() && secretFile.flush());
 
     ProgramUnderTest run(m_x);
+    // Conflict copies are planted beside the user's 0600 pad in a note folder open to all.
+    const bool besidePad = plant >= SymlinkToPadAtConflictCopy && plant <= HugeConflictCopy;
+    const QString notes = shared.filePath(u"notes"_s);
+    QFile pad(notes + u"/Pinnote.set"_s), huge(notes + u"/Pinnote.sync-conflict-20261209-101010-ABCDEFG.set"_s);
+    if (besidePad) {
+        QVERIFY(QDir().mkpath(notes) && ::chmod(native(notes), 01777) == 0);
+        QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
+                && pad.flush());
+        run.useFolder(notes);
+    }
+    const QByteArray copyAt = native(huge.fileName());
+    // The same open note folder; the pad's own name is what is planted, or deleted under the window.
+    const bool linkAtNotes = plant == DanglingLinkAtNotes || plant == ForeignLinkAtNotesToPad;
+    const QByteArray padAt = native(notes + u"/Pinnote.set"_s), planted = native(shared.filePath(u"private/planted"_s));
+    if (plant >= DanglingLinkAtNotes) {
+        QVERIFY(QDir().mkpath(notes) && ::chmod(native(notes), 01777) == 0 && QDir().mkpath(shared.filePath(u"private"_s)));
+        run.useFolder(notes);
+    }
+    if (plant == DeletedNotes)
+        QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
+                && pad.flush());
+    const QByteArray theirPad = QByteArray(FirstStartFile).replace("\x04Memo", "\x0Atheir page");
+    // The user's own copy, really 128 MiB (sparse): only its size keeps it out.
+    const QByteArray hugeStart = FirstStartFile.left(16) + QByteArray::fromHex("060468756765" "0c00000008");
+    if (plant == HugeConflictCopy)
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write(hugeStart) > 0
+                && huge.resize(hugeStart.size() + (128 << 20) + 1));
     run.setVariable(u"XDG_RUNTIME_DIR"_s, QString());
     run.setVariable(u"TMPDIR"_s, temporary);
     run.setVariable(u"XDG_CACHE_HOME"_s, run.filePath(u"cache"_s));
     run.setVariable(u"XDG_STATE_HOME"_s, state);
+    // The slip of a hand-written profile: the shared temporary folder as the runtime folder.
+    if (plant == RuntimeFolderOpenToAll)
+        run.setVariable(u"XDG_RUNTIME_DIR"_s, temporary);
+    // A note folder anyone may read, and so flock, with the user's 0600 pad in it.
+    if (plant == ForeignFlockOnNotes) {
+        QVERIFY(QDir().mkpath(notes) && ::chmod(native(notes), 0755) == 0);
+        QVERIFY(pad.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner) && pad.write(FirstStartFile) > 0
+                && pad.flush());
+        run.useFolder(notes);
+    }
     const QString runtime = temporary + u"/pinnote-%1"_s.arg(::geteuid()), snapshots = state + u"/pinnote"_s;
 
     // `nobody` can work out every name the program uses; this process does so in a runtime
@@ -321,7 +382,7 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
                                                                           : secret);
     const auto openFolder = [](const char *path) { return ::mkdir(path, 0777) == 0 && ::chmod(path, 0777) == 0; };
     // The user's own folder, left open for a while, as a mkdir under umask 000 leaves it.
-    if (plant == SymlinkAtLockInOpenFolder || plant == SocketInOpenFolder)
+    if (plant == SymlinkAtLockInOpenFolder || plant == SocketInOpenFolder || plant == HardLinkedLock)
         QVERIFY(openFolder(runtimeBytes));
     else if (plant >= OpenStateFolder && plant != ForeignStateFolder)
         QVERIFY(openFolder(snapshotsBytes));
@@ -336,9 +397,28 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         case SymlinkToPrivateFileAtSnapshot: return ::symlink(target, at) == 0;
         case FifoAtSnapshot: return ::mkfifo(at, 0666) == 0;
         case DirectoryAtSnapshot: return ::mkdir(at, 0777) == 0;
+        case SymlinkToPadAtConflictCopy: return ::symlink(target, copyAt) == 0;
+        case DanglingLinkAtNotes: return ::symlink(planted, padAt) == 0;
+        case ForeignLinkAtNotesToPad: return ::symlink(target, padAt) == 0;
+        case FifoAtConflictCopy: return ::mkfifo(copyAt, 0666) == 0;
+        case ForeignConflictCopy: {
+            const int fd = ::open(copyAt, O_CREAT | O_EXCL | O_WRONLY, 0666);
+            return ::fchmod(fd, 0666) == 0 && ::write(fd, theirPad.constData(), size_t(theirPad.size())) > 0;
+        }
         default: return true;
         }
     }));
+    // A flock needs no more than a descriptor, which `nobody` can get for a 0755 folder or a
+    // 0644 file, so this process takes it in their place. Linked by root: with protected
+    // hardlinks on, `nobody` may link only a file it could write.
+    const QString linked = shared.filePath(u"linked"_s);
+    QFile linkedFile(linked);
+    if (plant == HardLinkedLock)
+        QVERIFY(linkedFile.open(QIODevice::WriteOnly) && linkedFile.write("root's") == 6 && linkedFile.flush()
+                && ::link(native(linked), lockBytes) == 0);
+    FileLock flocked;
+    if (plant == ForeignFlockOnNotes || plant == HardLinkedLock)
+        QCOMPARE(flocked.acquire(plant == HardLinkedLock ? linked : notes, {}), FileLock::Result::Locked);
     std::optional<OtherUser::AnsweringSocket> socket;
     if (plant == RuntimeFolderWithSocket || plant == SocketInOpenFolder) {
         socket.emplace(native(server), native(theirs + u"/asked"_s));
@@ -366,6 +446,10 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
     QVERIFY(started);
     const QString window = waitForWindowOf(run);
     QVERIFY2(!window.isEmpty(), run.describeMissingWindow("the user's start showed no window").constData());
+    if (besidePad)
+        QTRY_VERIFY2_WITH_TIMEOUT(firstPanelShowsText(m_x.grabWindow(window)), "no notice of the copy", WaitMs);
+    if (plant == DeletedNotes)
+        QVERIFY(QFile::remove(run.notesPath()));
     typeIntoEditor(window, u"private words"_s);
     if (snapshotWritten) {
         struct stat status{};
@@ -381,12 +465,42 @@ void TestEndToEndNothingLost::plantedByAnotherUser()
         m_x.grabWindow(window, ProgramUnderTest::screenshotPath(u"notice.png"_s));
     }
     run.key(window, u"alt+F4"_s);
+    if (linkAtNotes) {
+        // The save refuses the link, so the close asks; Yes leaves the words in the snapshot.
+        const QStringList search{u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(run.process().processId()),
+                                 u"--name"_s, u"^Error$"_s};
+        QTRY_VERIFY_WITH_TIMEOUT(!m_x.xdotool(search).isEmpty(), WaitMs);
+        run.key(m_x.xdotool(search).section(u'\n', 0, 0), u"alt+y"_s);
+    }
     QVERIFY(run.waitForExit());
     QCOMPARE(run.process().exitCode(), 0);
-    QVERIFY(readAll(run.notesPath()).contains("private words"));
+    QVERIFY(readAll(linkAtNotes ? snapshot : run.notesPath()).contains("private words"));
+    if (linkAtNotes) {
+        struct stat link{};
+        QVERIFY2(::lstat(padAt, &link) == 0 && S_ISLNK(link.st_mode), "the planted link was replaced");
+        QVERIFY2(!QFile::exists(shared.filePath(u"private/planted"_s)), "wrote through the link");
+        QVERIFY2(!readAll(snapshot).contains("root only"), "read through the link");
+    }
+    if (plant == DeletedNotes) {
+        struct stat status{};
+        QVERIFY(::lstat(padAt, &status) == 0 && (status.st_mode & 07777) == 0600);
+        QVERIFY2(!OtherUser::run([&] { return ::open(padAt, O_RDONLY) >= 0; }), "another user can read the notes");
+    }
 
     QVERIFY2(!socket || !socket->wasAsked(), "spoke to another user's socket");
-    QCOMPARE(readAll(secret), QByteArray("root only"));
+    struct stat kept{};
+    if (plant == RuntimeFolderOpenToAll)
+        QVERIFY2(::stat(native(temporary), &kept) == 0 && (kept.st_mode & 07777) == 01777, "changed the folder's mode");
+    if (plant == HardLinkedLock)
+        QVERIFY2(readAll(linked) == "root's" && ::stat(native(linked), &kept) == 0 && kept.st_nlink == 1, "kept the link");
+    QCOMPARE(readAll(secret), RootOnlyPad);
+    if (besidePad) {
+        const QByteArray saved = readAll(run.notesPath()), notesAt = native(run.notesPath());
+        QVERIFY2(!saved.contains("root only") && !saved.contains("their page") && !saved.contains("huge"), "merged");
+        struct stat left{};
+        QVERIFY2(::lstat(copyAt, &left) == 0, "the planted copy was moved");
+        QVERIFY2(!OtherUser::run([&] { return ::open(notesAt, O_RDONLY) >= 0; }), "another user can read the notes");
+    }
     for (const QString &theirFolder : {theirs, plant == ForeignStateFolder ? snapshots : theirs})
         QCOMPARE(QDir(theirFolder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }

@@ -7,6 +7,7 @@
 #include "widgets/TabStrip.h"
 #include "storage/NoteFile.h"
 #include "support/PadNotation.h"
+#include "support/TestBytes.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -19,12 +20,23 @@
 
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-enum class Other { RenamesOver, Garbles, LeavesConflictCopy };
+enum class Other { RenamesOver, Garbles, LeavesConflictCopy, RenamesOverMidSave, RewritesKeepingTime };
 enum class Then { WaitsForTheWindow, SavesAtOnce };
+
+// Another writer's pad, ready beside the file, renamed over it at the last moment before a
+// save puts its own in place: after every check that the save makes beforehand.
+QString theirPad;
+void renameTheirPadOver(const QString &path)
+{
+    NoteFile::beforePuttingInPlace = nullptr;
+    ::rename(QFile::encodeName(theirPad).constData(), QFile::encodeName(path).constData());
+}
 
 } // namespace
 
@@ -88,6 +100,12 @@ void TestMainSharing::changeOnDiskIsMerged_data()
         << "Pinnote.set on disk could not be read";
     QTest::newRow("conflict copy") << "" << Other::LeavesConflictCopy << "Shop=eggs|Work=mail|Home=keys"
                                    << Then::WaitsForTheWindow << "Shop=eggs|Work=mail|Home=keys" << merged;
+    QTest::newRow("their pad renamed over it in the moment the save puts its own in place")
+        << " milk" << Other::RenamesOverMidSave << "Shop=eggs|Work=mail post" << Then::SavesAtOnce
+        << "Shop=eggs milk|Work=mail post" << merged;
+    QTest::newRow("rewritten in place, same size, modification time set back")
+        << " milk" << Other::RewritesKeepingTime << "Shop=eggs|Work=mall" << Then::SavesAtOnce
+        << "Shop=eggs milk|Work=mall" << merged;
 }
 
 void TestMainSharing::changeOnDiskIsMerged()
@@ -117,12 +135,28 @@ void TestMainSharing::changeOnDiskIsMerged()
     case Other::LeavesConflictCopy:
         NoteFile(copy).save(padFrom(theirs));
         break;
+    case Other::RenamesOverMidSave:
+        NoteFile(theirPad = m_env->filePath(QStringLiteral("theirs.set"))).save(padFrom(theirs));
+        NoteFile::beforePuttingInPlace = renameTheirPadOver;
+        break;
+    case Other::RewritesKeepingTime: {
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(m_env->notesPath()).constData(), &before), 0);
+        NoteFile(theirPad = m_env->filePath(QStringLiteral("theirs.set"))).save(padFrom(theirs));
+        QFile file(m_env->notesPath());
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(readAll(theirPad)) == before.st_size);
+        file.close();
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(m_env->notesPath()).constData(), times, 0), 0);
+        break;
+    }
     }
 
     auto *hintPanel = m_form->findChild<QLabel *>(QStringLiteral("HintPanel"));
     if (then == Then::WaitsForTheWindow)
         QTRY_VERIFY(hintPanel->text().startsWith(notice));
     m_form->FileSaveMenuItem->trigger();
+    QVERIFY2(!NoteFile::beforePuttingInPlace, "the save put nothing in place");
     QVERIFY(hintPanel->text().startsWith(notice));
     QCOMPARE(m_boxes->requests().size(), 0);
     QCOMPARE(notationOfFile(m_env->notesPath()), saved);
@@ -130,6 +164,8 @@ void TestMainSharing::changeOnDiskIsMerged()
     const QStringList kept = QDir(m_env->statePath() + QStringLiteral("/pinnote")).entryList(QDir::Files);
     if (other == Other::Garbles)
         QVERIFY(kept.contains(QStringLiteral("Pinnote.set")));
+    if (other == Other::RenamesOverMidSave)
+        QCOMPARE(kept.filter(QStringLiteral("Pinnote.set.")).size(), 1);
     if (other == Other::LeavesConflictCopy) {
         QVERIFY(!QFile::exists(copy));
         QVERIFY(kept.contains(QFileInfo(copy).fileName()));

@@ -1,4 +1,5 @@
 #include "core/Exceptions.h"
+#include "storage/FileLock.h"
 #include "storage/NoteFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/ShortDevice.h"
@@ -83,6 +84,8 @@ enum class Setup {
     DataFileIsFifo,
     DirectoryRemoved,
     PathBelowRegularFile,
+    ForeignLinkInOpenFolder,         // to a file of the user's
+    ForeignDanglingLinkInOpenFolder, // into a folder closed to others
 };
 
 enum class LoadOutcome { Pages, Missing, OpenError };
@@ -146,6 +149,7 @@ private slots:
     void failures_data();
     void failures();
     void saveFailingMidWriteKeepsOldFile();
+    void lockHeldByAnotherProcess_data();
     void lockHeldByAnotherProcess();
     void lockReleasedWhenHolderIsKilled();
     void loadFromUnreadableDirectory();
@@ -409,7 +413,7 @@ void TestNoteFile::saveThenLoad()
     file.save(pages);
     QCOMPARE(readAll(dataPath()), hex("060b544b572d50696e6e6f7465020101" "06044d656d6f0600" "00"));
     QCOMPARE(file.load(), std::optional<NotePages>(pages));
-    // The lock lives on the directory: no lock or temporary file is left beside the data file.
+    // The lock lives elsewhere: no lock or temporary file is left beside the data file.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{QString::fromLatin1(NoteFile::FileName)});
 }
@@ -483,6 +487,9 @@ void TestNoteFile::failures_data()
     QTest::newRow("data file is a FIFO") << Setup::DataFileIsFifo << LoadOutcome::OpenError;
     QTest::newRow("directory removed") << Setup::DirectoryRemoved << LoadOutcome::Missing;
     QTest::newRow("path below a regular file") << Setup::PathBelowRegularFile << LoadOutcome::Missing;
+    QTest::newRow("another user's link in an open folder") << Setup::ForeignLinkInOpenFolder << LoadOutcome::Missing;
+    QTest::newRow("another user's dangling link in an open folder")
+        << Setup::ForeignDanglingLinkInOpenFolder << LoadOutcome::Missing;
 }
 
 void TestNoteFile::failures()
@@ -519,6 +526,21 @@ void TestNoteFile::failures()
         path = m_dir->filePath(QStringLiteral("plain/Pinnote.set"));
         untouched = m_dir->filePath(QStringLiteral("plain"));
         break;
+    case Setup::ForeignLinkInOpenFolder:
+    case Setup::ForeignDanglingLinkInOpenFolder: {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a link to another user");
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("private")));
+        untouched = m_dir->filePath(QStringLiteral("private/target"));
+        if (setup == Setup::ForeignLinkInOpenFolder)
+            QVERIFY(writeAll(untouched, oldBytes));
+        QVERIFY(QFile::link(untouched, path));
+        QCOMPARE(::lchown(QFile::encodeName(path).constData(), 4321, 4321), 0);
+        QCOMPARE(::chmod(QFile::encodeName(m_dir->path()).constData(), 01777), 0);
+        if (setup == Setup::ForeignDanglingLinkInOpenFolder)
+            untouched.clear();
+        break;
+    }
     }
     const QByteArray before = untouched.isEmpty() ? QByteArray() : readAll(untouched);
     const mode_t modeBefore = untouched.isEmpty() ? 0 : modeOf(untouched);
@@ -558,6 +580,8 @@ void TestNoteFile::failures()
         QVERIFY(isFifo(path));
     if (setup == Setup::DirectoryRemoved)
         QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
+    if (setup == Setup::ForeignDanglingLinkInOpenFolder)
+        QVERIFY(QDir(m_dir->filePath(QStringLiteral("private"))).isEmpty());
 }
 
 void TestNoteFile::saveFailingMidWriteKeepsOldFile()
@@ -584,18 +608,32 @@ void TestNoteFile::saveFailingMidWriteKeepsOldFile()
              QStringList{QString::fromLatin1(NoteFile::FileName)});
 }
 
+void TestNoteFile::lockHeldByAnotherProcess_data()
+{
+    QTest::addColumn<bool>("copyOfOurs"); // else a flock on the note folder, which anyone who can read it may take
+    QTest::newRow("another copy's lock") << true;
+    QTest::newRow("a flock on the note folder") << false;
+}
+
 void TestNoteFile::lockHeldByAnotherProcess()
 {
+    QFETCH(bool, copyOfOurs);
     const NotePages old{{QStringLiteral("Held"), QStringLiteral("by another")}};
     NoteFile(dataPath()).save(old);
     const QByteArray before = readAll(dataPath());
+    const NoteFile file(dataPath());
 
+    FileLock folderLock;
+    if (!copyOfOurs) {
+        QCOMPARE(folderLock.acquire(m_dir->path(), std::chrono::milliseconds(0)), FileLock::Result::Locked);
+        file.save(file.load().value());
+        return;
+    }
     QProcess holder;
     holder.start(QStringLiteral(PINNOTE_TOOLS_DIR "/notefile_child"), {QStringLiteral("hold"), dataPath()});
     QVERIFY(holder.waitForStarted());
     QVERIFY(waitForLine(holder, "locked"));
 
-    const NoteFile file(dataPath());
     try {
         file.load();
         QFAIL("no EFOpenError");
@@ -630,8 +668,7 @@ void TestNoteFile::lockReleasedWhenHolderIsKilled()
     QCOMPARE(NoteFile(dataPath()).load(), std::optional<NotePages>(pages));
 }
 
-// The directory cannot be opened to carry the lock, but the file in it can be read:
-// the load locks the file itself instead of failing.
+// A folder that can be searched but not read still gives up the file in it.
 void TestNoteFile::loadFromUnreadableDirectory()
 {
     if (::geteuid() != 0)

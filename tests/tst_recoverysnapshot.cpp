@@ -4,11 +4,16 @@
 #include "storage/NoteFile.h"
 #include "storage/RecoverySnapshot.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/mount.h>
 
 using namespace std::chrono_literals;
 
@@ -27,6 +32,8 @@ private slots:
     void writtenDuringContinuousChanges();
     void nothingWrittenWithoutAChange();
     void saveRemovesItEvenWhileBeingWritten();
+    void foundByTheNextStart_data();
+    void foundByTheNextStart();
 
 private:
     QTemporaryDir m_dir;
@@ -84,6 +91,37 @@ void TestRecoverySnapshot::saveRemovesItEvenWhileBeingWritten()
     QVERIFY(written.wait());
     QVERIFY(!QFile::exists(snapshot.path()));
     QVERIFY(!snapshot.isDue());
+}
+
+void TestRecoverySnapshot::foundByTheNextStart_data()
+{
+    QTest::addColumn<bool>("bindMount"); // else left under the name earlier versions gave it
+    QTest::newRow("crashed in a window started through a bind mount") << true;
+    QTest::newRow("left by an earlier version") << false;
+}
+
+void TestRecoverySnapshot::foundByTheNextStart()
+{
+    QFETCH(bool, bindMount);
+    const QString notes = m_dir.filePath(QStringLiteral("notes/Pinnote.set"));
+    const QByteArray folder = QFile::encodeName(QFileInfo(notes).path()), mounted = folder + "-mounted";
+    QVERIFY(QDir().mkpath(QFile::decodeName(folder)) && QDir().mkpath(QFile::decodeName(mounted)));
+    if (bindMount && ::mount(folder.constData(), mounted.constData(), nullptr, MS_BIND, nullptr) != 0)
+        QSKIP("mounting is refused here");
+    RecoverySnapshot crashed(QFile::decodeName(bindMount ? mounted : folder) + QStringLiteral("/Pinnote.set"),
+                             [this] { return m_pad; });
+    crashed.changed();
+    crashed.flush();
+    const QByteArray earlier = QCryptographicHash::hash(NoteFile::canonicalPath(notes).toUtf8(), QCryptographicHash::Sha256);
+    QVERIFY(bindMount ? ::umount2(mounted.constData(), MNT_DETACH) == 0
+                      : QFile::rename(crashed.path(), RecoverySnapshot::directory() + u'/'
+                                                          + QString::fromLatin1(earlier.toHex().left(32)) + QStringLiteral(".set")));
+
+    RecoverySnapshot next(notes, {});
+    const std::optional<RecoverySnapshot::Found> found = next.find();
+    QVERIFY(found && found->readable && found->pages == m_pad);
+    next.remove();
+    QCOMPARE(QDir(RecoverySnapshot::directory()).entryList(QDir::Files), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRecoverySnapshot)

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -26,7 +27,8 @@ private slots:
     void laterCopyOfTheSameFile_data();
     void laterCopyOfTheSameFile();
     void leftoversOfACrashedCopyDoNotBlock();
-    void deepRuntimeFolderStillAnswers();
+    void runtimeFolderPassedOver_data();
+    void runtimeFolderPassedOver();
 };
 
 void TestSingleInstance::laterCopyOfTheSameFile_data()
@@ -75,22 +77,35 @@ void TestSingleInstance::leftoversOfACrashedCopyDoNotBlock()
     QVERIFY(probe.waitForConnected(5000));
 }
 
-// A runtime folder whose socket path would overflow sockaddr_un.
-void TestSingleInstance::deepRuntimeFolderStillAnswers()
+void TestSingleInstance::runtimeFolderPassedOver_data()
 {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("depth");
+    QTest::newRow("socket path would overflow sockaddr_un") << 0700 << 120;
+    QTest::newRow("open to all, keeps its mode") << 01777 << 1;
+    QTest::newRow("group-readable, keeps its mode") << 0750 << 1;
+}
+
+void TestSingleInstance::runtimeFolderPassedOver()
+{
+    QFETCH(int, mode);
+    QFETCH(int, depth);
     QTemporaryDir dir;
-    const QString deep = dir.filePath(QString(120, QLatin1Char('r')));
-    QVERIFY(QDir().mkpath(deep));
+    const QString deep = dir.filePath(QString(depth, QLatin1Char('r')));
+    QVERIFY(QDir().mkpath(deep) && ::chmod(QFile::encodeName(deep).constData(), mode_t(mode)) == 0);
     const std::optional<QByteArray> saved = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")
         ? std::optional(qgetenv("XDG_RUNTIME_DIR")) : std::nullopt;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
     SingleInstance copy(dir.filePath(QStringLiteral("Pinnote.set")));
     saved ? qputenv("XDG_RUNTIME_DIR", *saved) : qunsetenv("XDG_RUNTIME_DIR");
 
+    QVERIFY(copy.folderPath() != deep);
     QCOMPARE(copy.claim(), Claim::First);
     QLocalSocket probe;
     probe.connectToServer(copy.serverPath());
     QVERIFY(probe.waitForConnected(5000));
+    struct stat status;
+    QVERIFY(::stat(QFile::encodeName(deep).constData(), &status) == 0 && (status.st_mode & 07777) == mode_t(mode));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -224,6 +224,8 @@ private:
     void checkDisk();
     DiskMerge mergeFromDisk();
     bool mergeBeforeSave();
+    // A file that a save took out of the way, someone else's: merged, then put aside.
+    void mergeDisplaced(const QString &path);
     // Merges conflict copies until none is left, or the deadline; returns whether none is left.
     bool mergeConflictCopies(QDeadlineTimer deadline);
     void applyMerge(const PadMergeResult &merged);

@@ -164,7 +164,15 @@ bool TMainForm::SaveNotes()
     try {
         if (!mergeBeforeSave())
             return false;
-        m_diskIdentity = m_noteFile.save(m_pages.pages());
+        // Each file that turns out to have been put in place during a save is merged, and the
+        // pad written again.
+        for (;;) {
+            const NoteFile::Saved saved = m_noteFile.save(m_pages.pages(), m_diskIdentity);
+            m_diskIdentity = saved.identity;
+            if (saved.displaced.isEmpty())
+                break;
+            mergeDisplaced(saved.displaced);
+        }
         m_pages.setSavedBase(m_pages.pages());
         watchNoteFile();
         notesSaved();

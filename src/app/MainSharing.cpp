@@ -35,6 +35,7 @@ constexpr int CopySliceMs = 30;
 
 const char UnreadableMovedNotice[] = "Pinnote.set on disk could not be read: moved to %1";
 const char UnreadableCopyNotice[] = "Could not read %1: left where it is";
+const char RefusedCopyNotice[] = "Did not merge %1, %2: left where it is";
 const char MovedAsideFailure[] = "Pinnote.set on disk could not be read, and could not be moved aside: %1";
 
 QString folderOf(const QString &path)
@@ -174,6 +175,33 @@ bool TMainForm::mergeBeforeSave()
     return false;
 }
 
+// It descends from the file this copy last read or wrote, as a file found in place before the
+// save would; it is kept as a conflict copy is, since the pad in place does not hold it yet.
+void TMainForm::mergeDisplaced(const QString &path)
+{
+    std::optional<NotePages> theirs;
+    try {
+        theirs = NoteFile(path).load();
+    } catch (const std::exception &) {
+    }
+    if (theirs) {
+        applyMerge(mergePads(m_pages.baseFor(*theirs), pages(), *theirs));
+        m_pages.setBase(*theirs);
+    }
+    const QString stateFolder = privateStateFolder();
+    try {
+        if (stateFolder.isEmpty())
+            throw EFCreateError(RecoverySnapshot::directory());
+        const QString moved = ConflictCopies::moveInto(path, stateFolder);
+        if (!theirs)
+            setHint(QString::fromLatin1(UnreadableMovedNotice).arg(moved));
+    } catch (const Exception &) {
+        // Left beside the pad, under its own name: nothing of it is lost.
+        if (!theirs)
+            setHint(QString::fromLatin1(UnreadableCopyNotice).arg(QFileInfo(path).fileName()));
+    }
+}
+
 bool TMainForm::mergeConflictCopies(QDeadlineTimer deadline)
 {
     if (m_pendingCopies.isEmpty())
@@ -181,22 +209,29 @@ bool TMainForm::mergeConflictCopies(QDeadlineTimer deadline)
     if (m_pendingCopies.isEmpty())
         return true;
     const QString stateFolder = privateStateFolder();
+    const qint64 limit = ConflictCopies::sizeLimit(m_diskIdentity ? m_diskIdentity->size : 0);
     std::optional<PadMergeResult> merged;
     while (!m_pendingCopies.isEmpty() && !deadline.hasExpired()) {
         const ConflictCopy copy = m_pendingCopies.takeFirst();
         // Each copy once, even when it cannot be moved away: a second merge would keep
         // its differing pages a third time.
-        const std::optional<FileIdentity> identity = FileIdentity::of(copy.path);
+        const std::optional<FileIdentity> identity = ConflictCopies::identity(copy.path);
         if (!identity || m_handledCopies.value(copy.path) == *identity)
             continue;
         m_handledCopies.insert(copy.path, *identity);
+        const QString name = QFileInfo(copy.path).fileName();
         std::optional<NotePages> theirs;
+        FileIdentity read;
         try {
-            theirs = NoteFile(copy.path).load();
+            theirs = ConflictCopies::load(copy.path, limit, &read);
+        } catch (const EFOpenError &error) {
+            // Not the user's own file, or not one to take in: it is not even read.
+            setHint(QString::fromLatin1(RefusedCopyNotice).arg(name, error.reason()));
+            continue;
         } catch (const std::exception &) {
         }
         if (!theirs || stateFolder.isEmpty()) {
-            setHint(QString::fromLatin1(UnreadableCopyNotice).arg(QFileInfo(copy.path).fileName()));
+            setHint(QString::fromLatin1(UnreadableCopyNotice).arg(name));
             continue;
         }
         // A save of ours that the engine set aside holds nothing new; what it shows is that
@@ -208,7 +243,7 @@ bool TMainForm::mergeConflictCopies(QDeadlineTimer deadline)
             merged = merged ? followedBy(*merged, std::move(next)) : std::move(next);
         }
         try {
-            ConflictCopies::moveInto(copy.path, stateFolder);
+            ConflictCopies::moveInto(copy.path, stateFolder, read);
         } catch (const Exception &) {
             // Merged all the same; it stays where it is, and is not merged twice.
         }

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <memory>
 
-class PrivateFolder;
+class RuntimeFolder;
 class QLocalServer;
 class QLocalSocket;
 
@@ -18,8 +18,7 @@ class QLocalSocket;
 // front instead of opening the file a second time. The lock is an flock, so a copy that
 // crashed leaves nothing behind that could block the next one.
 //
-// Both live in a folder of the user's own that no other user can reach: the runtime
-// folder, or else pinnote-<uid> in the temporary folder, or else ~/.cache/pinnote. Each
+// Both live in the user's private RuntimeFolder, which no other user can reach. Each
 // end of the socket checks that the other one runs as the same user before it says or
 // obeys anything.
 class SingleInstance : public QObject
@@ -56,8 +55,7 @@ private:
     void answer(QLocalSocket *socket);
     Claim askRunningCopy(std::chrono::milliseconds wait);
 
-    QString m_name;
-    std::unique_ptr<PrivateFolder> m_folder;
+    std::unique_ptr<RuntimeFolder> m_folder;
     FileLock m_lock;
     QLocalServer *m_server = nullptr;
 };

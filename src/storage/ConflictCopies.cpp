@@ -2,7 +2,9 @@
 
 #include "core/Exceptions.h"
 #include "storage/NoteFile.h"
+#include "storage/SystemFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +27,19 @@ constexpr int FirstNumber = 2;
 constexpr int MaxNumber = 10000;
 constexpr char NoFreeName[] = "No free name in the folder";
 constexpr char CopyIncomplete[] = "The copy is shorter than the original";
+constexpr char SymbolicLink[] = "a symbolic link";
+constexpr char NotRegularFile[] = "not a regular file";
+constexpr char OtherUsersFile[] = "another user's file";
+constexpr char OtherNames[] = "a file with other names too";
+constexpr char TooLarge[] = "larger than %1 MB";
+constexpr char Replaced[] = "replaced since it was read";
+
+// A copy is this pad as another machine changed it since the two last agreed: typing there
+// does not make it many times larger, and nobody types this much. Beyond it the file is
+// something else, and merging it would hold it in memory and keep it in the pad for good.
+constexpr qint64 CopyFloorBytes = qint64(64) << 20;
+constexpr qint64 CopyGrowth = 4;
+constexpr qint64 Megabyte = qint64(1) << 20;
 
 using Engine = ConflictCopy::Engine;
 
@@ -50,11 +65,6 @@ const QList<std::pair<QRegularExpression, Engine>> &patterns()
         };
     }();
     return patterns;
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(::strerror(error));
 }
 
 template<typename E> [[noreturn]] void fail(E error, const QString &reason)
@@ -85,6 +95,37 @@ bool writeAll(int fd, const QByteArray &bytes)
         done += written;
     }
     return true;
+}
+
+[[noreturn]] void refuse(const QString &path, const char *why)
+{
+    fail(EFOpenError(path), QString::fromLatin1(why));
+}
+
+// All of the file, read through the descriptor, but never more than maxBytes: a file of the
+// user's own may still be open to others for writing, and grow after it was looked at.
+QByteArray readAtMost(int fd, const QString &path, qint64 expected, qint64 maxBytes)
+{
+    const qsizetype cap = qsizetype(maxBytes) + 1;
+    QByteArray bytes(qsizetype(std::min(expected + 1, qint64(cap))), Qt::Uninitialized);
+    qsizetype have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            if (have == cap)
+                fail(EFOpenError(path), QString::fromLatin1(TooLarge).arg(maxBytes / Megabyte));
+            bytes.resize(std::min(cap, have * 2));
+        }
+        const ssize_t got = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fail(EFOpenError(path), systemReason(errno));
+        if (got == 0)
+            break;
+        have += got;
+    }
+    bytes.truncate(have);
+    return bytes;
 }
 
 // Across file systems: the new file is made exclusively, written, synced and given the old
@@ -165,7 +206,7 @@ std::optional<ConflictCopy::Engine> ConflictCopies::recognise(const QString &fil
 QList<ConflictCopy> ConflictCopies::list(const QString &folder)
 {
     QList<ConflictCopy> copies;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
         if (const auto engine = recognise(entry.fileName()))
             copies.append({entry.filePath(), *engine, entry.lastModified()});
@@ -175,8 +216,61 @@ QList<ConflictCopy> ConflictCopies::list(const QString &folder)
     return copies;
 }
 
-QString ConflictCopies::moveInto(const QString &path, const QString &folder)
+std::optional<FileIdentity> ConflictCopies::identity(const QString &path)
 {
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity::of(status);
+}
+
+qint64 ConflictCopies::sizeLimit(qint64 noteFileBytes)
+{
+    return std::max(CopyFloorBytes, noteFileBytes * CopyGrowth);
+}
+
+NotePages ConflictCopies::load(const QString &path, qint64 maxBytes, FileIdentity *identity)
+{
+    int opened;
+    do {
+        // O_NONBLOCK: a FIFO under the copy's name must not hang the open.
+        opened = ::open(QFile::encodeName(path).constData(),
+                        O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    } while (opened < 0 && errno == EINTR);
+    if (opened < 0 && errno == ELOOP)
+        refuse(path, SymbolicLink);
+    if (opened < 0)
+        fail(EFOpenError(path), systemReason(errno));
+    const FileDescriptor fd(opened);
+
+    struct stat status;
+    if (::fstat(fd.get(), &status) != 0)
+        fail(EFOpenError(path), systemReason(errno));
+    if (!S_ISREG(status.st_mode))
+        refuse(path, NotRegularFile);
+    if (status.st_uid != ::geteuid())
+        refuse(path, OtherUsersFile);
+    // Another name may be anywhere on the file system, a file of the user's that no copy holds.
+    if (status.st_nlink != 1)
+        refuse(path, OtherNames);
+    if (status.st_size > maxBytes)
+        fail(EFOpenError(path), QString::fromLatin1(TooLarge).arg(maxBytes / Megabyte));
+    if (identity)
+        *identity = FileIdentity::of(status);
+
+    QByteArray bytes = readAtMost(fd.get(), path, status.st_size, maxBytes);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return NoteFile::read(buffer);
+}
+
+QString ConflictCopies::moveInto(const QString &path, const QString &folder, const std::optional<FileIdentity> &expected)
+{
+    if (expected) {
+        const std::optional<FileIdentity> now = identity(path);
+        if (!now || now->device != expected->device || now->inode != expected->inode)
+            refuse(path, Replaced);
+    }
     if (!QDir().mkpath(folder))
         fail(EFCreateError(folder), systemReason(errno));
     const QString fileName = QFileInfo(path).fileName();

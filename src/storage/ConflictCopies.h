@@ -1,5 +1,8 @@
 #pragma once
 
+#include "storage/FileIdentity.h"
+#include "storage/NotePage.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -26,8 +29,23 @@ namespace ConflictCopies {
 std::optional<ConflictCopy::Engine> recognise(const QString &fileName);
 
 // The conflict copies of the note file in the folder, oldest first (by modification time, then
-// by name); none when the folder cannot be read.
+// by name); none when the folder cannot be read. Whatever stands under such a name but a
+// folder is listed, symlinks and FIFOs too, so that a refusal can be told.
 QList<ConflictCopy> list(const QString &folder);
+
+// What stands at the path itself, a symlink not followed; nullopt when nothing does.
+std::optional<FileIdentity> identity(const QString &path);
+
+// The most bytes a copy is read with beside a note file of noteFileBytes.
+qint64 sizeLimit(qint64 noteFileBytes);
+
+// The pages of the copy, read only when it is a regular file of the user's own with no other
+// name, reached without following a symlink, and of at most maxBytes. A copy sits where others
+// may write; anything else may be someone's link to a file they cannot read themselves, or a
+// file made to fill the memory. Throws EFOpenError, with the reason, for such a copy and for one
+// that cannot be opened or read, and read()'s errors for its contents. identity, when given, is
+// set to the file that was read.
+NotePages load(const QString &path, qint64 maxBytes, FileIdentity *identity = nullptr);
 
 // Moves the copy into the folder, made when missing, under a name that nothing there has yet
 // ("<name> (2).set" and so on), and returns its new path. The move never replaces a file and
@@ -35,7 +53,9 @@ QList<ConflictCopy> list(const QString &folder);
 // removed from where it was. Throws EFOpenError when the copy cannot be read, EFCreateError when
 // the folder or the new file cannot be made, EWriteError when writing the new file fails, and
 // EFCreateError for the copy's own path when it cannot be removed after it was copied (it then
-// stands in both places).
-QString moveInto(const QString &path, const QString &folder);
+// stands in both places). With expected given, it moves only the very file that was read (not
+// a link to it, nor one put in its place since), else throws EFOpenError.
+QString moveInto(const QString &path, const QString &folder,
+                 const std::optional<FileIdentity> &expected = std::nullopt);
 
 } // namespace ConflictCopies

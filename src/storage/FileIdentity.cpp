@@ -7,7 +7,8 @@
 FileIdentity FileIdentity::of(const struct stat &status)
 {
     return {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
-            qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+            qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+            qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
 }
 
 std::optional<FileIdentity> FileIdentity::of(const QString &path)

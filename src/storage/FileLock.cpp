@@ -13,7 +13,25 @@
 namespace {
 constexpr std::chrono::milliseconds PollInterval{25};
 constexpr mode_t OwnerReadWrite = S_IRUSR | S_IWUSR;
+
+// A lock of ours is a plain file of the user's own that no other name shares: a hard link
+// planted while the folder was open would let whoever holds the other name hold the lock.
+bool isOwnLockFile(const struct stat &status)
+{
+    return S_ISREG(status.st_mode) && status.st_uid == ::geteuid() && status.st_nlink == 1;
 }
+
+int openLockFile(int folder, const QByteArray &name)
+{
+    int fd;
+    do {
+        // O_NONBLOCK: a FIFO planted under the name must not hang the open.
+        fd = ::openat(folder, name.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+                      OwnerReadWrite);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+} // namespace
 
 FileLock::~FileLock()
 {
@@ -41,23 +59,33 @@ FileLock::Result FileLock::acquireOwnFile(int folder, const QString &name, std::
     release();
     m_error = 0;
     const QByteArray native = QFile::encodeName(name);
-    int fd;
-    do {
-        // O_NONBLOCK: a FIFO planted under the name must not hang the open.
-        fd = ::openat(folder, native.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
-                      OwnerReadWrite);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        m_error = errno;
-        return Result::Unavailable;
+    for (int attempt = 0;; ++attempt) {
+        const int fd = openLockFile(folder, native);
+        // ELOOP: a symlink stands there.
+        if (fd < 0 && errno != ELOOP) {
+            m_error = errno;
+            return Result::Unavailable;
+        }
+        struct stat status{};
+        if (fd >= 0) {
+            const bool checked = ::fstat(fd, &status) == 0;
+            if (checked && isOwnLockFile(status))
+                return lock(fd, wait);
+            m_error = checked ? EPERM : errno;
+            ::close(fd);
+            if (!checked)
+                return Result::Unavailable;
+        } else {
+            m_error = ELOOP;
+        }
+        // What is no lock of ours goes, once, and a file of our own takes its place; only
+        // what was looked at, should a copy of ours have just done the same.
+        struct stat there;
+        if (attempt > 0 || ::fstatat(folder, native.constData(), &there, AT_SYMLINK_NOFOLLOW) != 0
+            || (fd >= 0 && (there.st_dev != status.st_dev || there.st_ino != status.st_ino))
+            || ::unlinkat(folder, native.constData(), 0) != 0)
+            return Result::Unavailable;
     }
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
-        m_error = EPERM;
-        ::close(fd);
-        return Result::Unavailable;
-    }
-    return lock(fd, wait);
 }
 
 FileLock::Result FileLock::lock(int fd, std::chrono::milliseconds wait)

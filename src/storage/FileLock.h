@@ -26,9 +26,11 @@ public:
 
     // Opens the path read-only and locks it, trying again until the wait has passed.
     Result acquire(const QString &path, std::chrono::milliseconds wait = DefaultWait);
-    // Opens (making it, mode 0600, when missing) the file of that name in the open folder
-    // and locks it. A symlink there is not followed, and only a plain file of this user's
-    // own is locked: anything else is Unavailable.
+    // Opens (making it, mode 0600, when missing) the file of that name in the open folder,
+    // one that only this user can write to, and locks it. A symlink there is not followed,
+    // and only a plain file of this user's own with no other link is locked: anything else
+    // under the name is removed and replaced by a file of our own, and Unavailable only
+    // when that fails.
     Result acquireOwnFile(int folder, const QString &name, std::chrono::milliseconds wait = DefaultWait);
     void release();
 

@@ -3,18 +3,24 @@
 #include "core/Exceptions.h"
 #include "core/TextEncoding.h"
 #include "storage/FileLock.h"
+#include "storage/RuntimeFolder.h"
+#include "storage/SystemFile.h"
 #include "storage/TReader.h"
 #include "storage/TWriter.h"
 #include "storage/WriteBits.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
+#include <climits>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +30,7 @@ const char StreamWriteError[] = "Stream write error";
 
 const char FileInUse[] = "The file is in use by another program";
 const char NotARegularFile[] = "Not a regular file";
+const char ForeignSymlink[] = "A symlink of another user's, in a folder that others can write to, is not followed";
 
 constexpr mode_t PermissionBits = 07777;
 
@@ -38,14 +45,10 @@ int openForReading(const QByteArray &path)
     int fd;
     do {
         // O_NONBLOCK: a FIFO in the file's place must not hang the open; it is refused below.
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        // The links on the path are resolved and checked already.
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     } while (fd < 0 && errno == EINTR);
     return fd;
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(::strerror(error));
 }
 
 template<typename E> [[noreturn]] void fail(E error, const QString &reason)
@@ -62,6 +65,84 @@ int syncDescriptor(int fd)
     } while (result < 0 && errno == EINTR);
     // EINVAL: the file system has nothing to sync to.
     return (result < 0 && errno != EINVAL) ? -1 : 0;
+}
+
+// A link in a folder that others can write to may have been put there by them, to make this
+// program read or write where they choose: it is followed only when the user or the folder's
+// owner owns it, as the kernel's protected-symlinks rule has it (which may be switched off).
+bool mayFollow(const struct stat &link, const QByteArray &folder)
+{
+    const uid_t user = ::geteuid();
+    if (link.st_uid == user)
+        return true;
+    struct stat status;
+    if (::stat(folder.isEmpty() ? "/" : folder.constData(), &status) != 0)
+        return false;
+    const bool othersWrite = status.st_uid != user || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return !othersWrite || link.st_uid == status.st_uid;
+}
+
+// The path with every symlink on it resolved, each one checked by mayFollow(); nullopt when
+// one may not be followed. A part that is missing ends the resolving: the rest is taken as
+// it stands.
+std::optional<QByteArray> followedPath(const QByteArray &path)
+{
+    // The kernel's own limit; beyond it the path is left for the open to refuse.
+    constexpr int MaxLinks = 40;
+    QList<QByteArray> pending = path.split('/');
+    QByteArray done; // empty: the root
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray part = pending.takeFirst();
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            // done holds no link, so its parent is the real one.
+            done.truncate(std::max<qsizetype>(0, done.lastIndexOf('/')));
+            continue;
+        }
+        const QByteArray next = done + '/' + part;
+        struct stat status;
+        if (::lstat(next.constData(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            done = next;
+            continue;
+        }
+        if (!mayFollow(status, done))
+            return std::nullopt;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(next.constData(), target.data(), size_t(target.size()));
+        if (++links > MaxLinks || length < 0)
+            return path;
+        target.truncate(length);
+        if (target.startsWith('/'))
+            done.clear();
+        pending = target.split('/') + pending;
+    }
+    return done.isEmpty() ? QByteArray("/") : done;
+}
+
+int renameWith(const QByteArray &from, const QByteArray &to, unsigned flags)
+{
+    if (flags == 0)
+        return ::rename(from.constData(), to.constData());
+    return int(::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), flags));
+}
+
+// A new file beside the path, made as open(2) makes a file: mode 0666 less the umask.
+std::pair<FileDescriptor, QByteArray> createBeside(const QByteArray &path)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        int fd;
+        do {
+            fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0)
+            return {FileDescriptor(fd), name};
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
 }
 } // namespace
 
@@ -88,11 +169,15 @@ QByteArray NoteFile::folderIdentity(const QString &path)
     return canonicalPath(path).toUtf8();
 }
 
-// The directory carries the lock, not the data file: every save puts a new inode in place of
-// the file, so a lock on the file itself would not be seen by whoever opens it next.
-QString NoteFile::lockPath() const
+// Not on the file, which every save replaces with a new inode, nor on its folder, which any
+// user who can read it could lock: on a file of our own in the private runtime folder, named
+// after the note folder's identity as the single-instance lock is.
+FileLock::Result NoteFile::lock(FileLock &lock, std::chrono::milliseconds wait) const
 {
-    return QFileInfo(m_path).path();
+    const RuntimeFolder folder(m_path);
+    if (!folder.isUsable())
+        return FileLock::Result::Unavailable;
+    return lock.acquireOwnFile(folder.folder()->handle(), folder.name(RuntimeFolder::NotesLockSuffix), wait);
 }
 
 NotePages NoteFile::read(QIODevice &device)
@@ -164,36 +249,18 @@ bool NotePage::sameBytes(const QList<NotePage> &a, const QList<NotePage> &b)
 
 std::optional<NotePages> NoteFile::load(FileIdentity *identity) const
 {
-    const QByteArray nativePath = QFile::encodeName(m_path);
-
-    FileLock directoryLock;
-    switch (directoryLock.acquire(lockPath())) {
-    case FileLock::Result::Locked:
-        break;
-    case FileLock::Result::Busy:
+    // Without a private folder there is no copy of ours to keep apart from: better a
+    // load than none.
+    FileLock notesLock;
+    if (lock(notesLock) == FileLock::Result::Busy)
         throw EFOpenError(m_path);
-    case FileLock::Result::Unavailable:
-        if (isMissing(directoryLock.error()))
-            return std::nullopt;
-        // An unreadable directory can still hold a readable file: lock the file itself then.
-        break;
-    }
 
-    FileLock fileLock;
-    if (!directoryLock.isLocked()) {
-        switch (fileLock.acquire(m_path)) {
-        case FileLock::Result::Locked:
-            break;
-        case FileLock::Result::Busy:
-            throw EFOpenError(m_path);
-        case FileLock::Result::Unavailable:
-            if (isMissing(fileLock.error()))
-                return std::nullopt;
-            throw EFOpenError(m_path);
-        }
-    }
-
-    const int fd = openForReading(nativePath);
+    // A link that may not be followed is not read through either: as good as no file, and
+    // the save says why.
+    const std::optional<QByteArray> followed = followedPath(QFile::encodeName(QFileInfo(m_path).absoluteFilePath()));
+    if (!followed)
+        return std::nullopt;
+    const int fd = openForReading(*followed);
     if (fd < 0) {
         if (isMissing(errno))
             return std::nullopt;
@@ -206,6 +273,7 @@ std::optional<NotePages> NoteFile::load(FileIdentity *identity) const
     }
     if (identity)
         *identity = FileIdentity::of(status);
+    m_lastMode = status.st_mode & PermissionBits;
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
@@ -217,20 +285,30 @@ std::optional<NotePages> NoteFile::load(FileIdentity *identity) const
 
 FileIdentity NoteFile::save(const NotePages &pages) const
 {
-    const QByteArray nativePath = QFile::encodeName(m_path);
+    return put(pages, nullptr, nullptr);
+}
 
-    FileLock directoryLock;
-    switch (directoryLock.acquire(lockPath())) {
-    case FileLock::Result::Locked:
-        break;
-    case FileLock::Result::Busy:
+NoteFile::Saved NoteFile::save(const NotePages &pages, const std::optional<FileIdentity> &expected) const
+{
+    Saved saved;
+    saved.identity = put(pages, &expected, &saved.displaced);
+    return saved;
+}
+
+FileIdentity NoteFile::put(const NotePages &pages, const std::optional<FileIdentity> *expected, QString *displaced) const
+{
+    // As in load(): without a private folder, better a save than none.
+    FileLock notesLock;
+    if (lock(notesLock) == FileLock::Result::Busy)
         fail(EFCreateError(m_path), QString::fromLatin1(FileInUse));
-    case FileLock::Result::Unavailable:
-        fail(EFCreateError(m_path), systemReason(directoryLock.error()));
-    }
+
+    const std::optional<QByteArray> followed = followedPath(QFile::encodeName(QFileInfo(m_path).absoluteFilePath()));
+    if (!followed)
+        fail(EFCreateError(m_path), QString::fromLatin1(ForeignSymlink));
+    const QByteArray &target = *followed;
 
     struct stat existing;
-    const bool exists = ::stat(nativePath.constData(), &existing) == 0;
+    const bool exists = ::lstat(target.constData(), &existing) == 0;
     if (exists) {
         if (S_ISDIR(existing.st_mode))
             fail(EFCreateError(m_path), systemReason(EISDIR));
@@ -238,27 +316,35 @@ FileIdentity NoteFile::save(const NotePages &pages) const
             fail(EFCreateError(m_path), QString::fromLatin1(NotARegularFile));
         if (!hasWriteBit(existing.st_mode))
             fail(EFCreateError(m_path), systemReason(EACCES));
+        m_lastMode = existing.st_mode & PermissionBits;
     } else if (errno != ENOENT) {
         fail(EFCreateError(m_path), systemReason(errno));
     }
 
-    QSaveFile file(m_path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(EFCreateError(m_path), file.errorString());
+    auto [fd, temporary] = createBeside(target);
+    if (!fd.isValid())
+        fail(EFCreateError(m_path), systemReason(errno));
+    bool placed = false;
+    const auto removeTemporary = qScopeGuard([&placed, name = temporary] {
+        if (!placed)
+            ::unlink(name.constData());
+    });
 
     if (exists) {
         // Keep the owner where allowed: refused for other users' files unless we are root,
         // and then the new file is simply ours.
         if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
-            [[maybe_unused]] const int owned = ::fchown(file.handle(), existing.st_uid, existing.st_gid);
+            [[maybe_unused]] const int owned = ::fchown(fd.get(), existing.st_uid, existing.st_gid);
         }
-        // QSaveFile copies only the rwx bits it can express; keep the whole mode (after fchown,
-        // which may clear set-id bits).
-        if (::fchmod(file.handle(), existing.st_mode & PermissionBits) != 0)
-            fail(EFCreateError(m_path), systemReason(errno));
     }
+    // The whole mode (after fchown, which may clear set-id bits); a file written anew after
+    // the old one went takes the mode it had, so a private pad stays private.
+    if (m_lastMode && ::fchmod(fd.get(), mode_t(*m_lastMode)) != 0)
+        fail(EFCreateError(m_path), systemReason(errno));
 
+    QFile file;
+    if (!file.open(fd.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        fail(EFCreateError(m_path), file.errorString());
     // The failed write() leaves its errno; Qt's own text for it is not always set.
     errno = 0;
     try {
@@ -269,18 +355,53 @@ FileIdentity NoteFile::save(const NotePages &pages) const
     }
     if (!file.flush())
         fail(EWriteError(QString::fromLatin1(StreamWriteError)), errno != 0 ? systemReason(errno) : file.errorString());
-
-    // QSaveFile syncs before the rename too, but ignores a failure there.
-    if (syncDescriptor(file.handle()) != 0)
+    if (syncDescriptor(fd.get()) != 0)
         fail(EWriteError(QString::fromLatin1(StreamWriteError)), systemReason(errno));
-    // The renamed file keeps its inode, size and modification time.
     struct stat written;
-    if (::fstat(file.handle(), &written) != 0)
+    if (::fstat(fd.get(), &written) != 0)
         fail(EWriteError(QString::fromLatin1(StreamWriteError)), systemReason(errno));
-    if (!file.commit())
-        fail(EFCreateError(m_path), file.errorString());
+
+    if (beforePuttingInPlace)
+        beforePuttingInPlace(QFile::decodeName(target));
+    // Swapped with whatever stands there, so that what comes out can be looked at: no check
+    // made before this moment could see a file renamed into place just now. Put there when
+    // nothing stands there; renamed over it where the file system swaps nothing.
+    unsigned how = exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    for (int attempt = 0; renameWith(temporary, target, how) != 0; ++attempt) {
+        const int error = errno;
+        constexpr int MaxAttempts = 8; // someone making and removing the file all along
+        if (how == RENAME_EXCHANGE && error == ENOENT && attempt < MaxAttempts)
+            how = RENAME_NOREPLACE;
+        else if (how == RENAME_NOREPLACE && error == EEXIST && attempt < MaxAttempts)
+            how = RENAME_EXCHANGE;
+        else if (how != 0 && (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP))
+            how = 0;
+        else
+            fail(EFCreateError(m_path), systemReason(error));
+    }
+    placed = true;
+
+    // The rename sets the change time; anything else that differs now was written since.
+    FileIdentity identity = FileIdentity::of(written);
+    struct stat inPlace;
+    if (::fstat(fd.get(), &inPlace) == 0 && FileIdentity::of(inPlace).sameButForRename(identity))
+        identity = FileIdentity::of(inPlace);
+
+    if (how == RENAME_EXCHANGE) {
+        struct stat out;
+        const bool wasExpected = !expected
+                                 || (expected->has_value() && ::lstat(temporary.constData(), &out) == 0
+                                     && FileIdentity::of(out).sameButForRename(**expected));
+        if (wasExpected)
+            ::unlink(temporary.constData());
+        else
+            *displaced = QFile::decodeName(temporary);
+    }
 
     // Makes the rename itself durable; the new file is in place whatever this answers.
-    ::fsync(directoryLock.handle());
-    return FileIdentity::of(written);
+    const qsizetype slash = target.lastIndexOf('/');
+    const FileDescriptor folder(::open(slash > 0 ? target.left(slash).constData() : "/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.isValid())
+        ::fsync(folder.get());
+    return identity;
 }

@@ -21,10 +21,10 @@ const char OpenToOthersText[] = "Open to other users: %1";
 const char FailedText[] = "%2: %1";
 } // namespace
 
-PrivateFolder::PrivateFolder(const QString &path, Make make)
+PrivateFolder::PrivateFolder(const QString &path, Make make, Access access)
     : m_path(QDir::cleanPath(path))
 {
-    open(make);
+    open(make, access);
 }
 
 PrivateFolder::~PrivateFolder()
@@ -33,7 +33,7 @@ PrivateFolder::~PrivateFolder()
         ::close(m_fd);
 }
 
-void PrivateFolder::open(Make make)
+void PrivateFolder::open(Make make, Access access)
 {
     const QByteArray native = QFile::encodeName(m_path);
     // mkdir never follows a symlink at its last step, and the mode only loses bits to the umask.
@@ -59,6 +59,13 @@ void PrivateFolder::open(Make make)
     }
     if (status.st_uid != ::geteuid()) {
         m_problem = Problem::OtherOwner;
+        ::close(fd);
+        return;
+    }
+    // A handed folder must be exactly 0700: a sticky or set-id bit, or one the user cannot
+    // use fully, says it was made for something else.
+    if (access == Access::Keep && (status.st_mode & 07777) != OwnerOnly) {
+        m_problem = Problem::OpenToOthers;
         ::close(fd);
         return;
     }

@@ -14,18 +14,25 @@ public:
         No,       // use it only when it is there
         Missing,  // make it (and its parents) when it is not there
     };
+    // What may be done about access for others. The program's own folders are closed when
+    // found open; a folder it was handed (the runtime folder) is someone else's to set, so
+    // one open to others, or not exactly 0700, is passed over with its mode left alone.
+    enum class Access {
+        Close,
+        Keep,
+    };
     enum class Problem {
         None,
         Missing,
         NotAFolder,  // a symlink, a file or anything else stands at the path
         OtherOwner,  // another user's folder
-        OpenToOthers, // group or others have access and it could not be taken away
+        OpenToOthers, // group or others have access (or, kept as it is, the mode is not 0700)
         Failed,      // the system refused (see error())
     };
 
-    // Opens and checks the folder. A folder of the user's own with access for others is
-    // made private first, as Qt does with its runtime folder.
-    PrivateFolder(const QString &path, Make make);
+    // Opens and checks the folder. With Access::Close, a folder of the user's own with
+    // access for others is made private first.
+    PrivateFolder(const QString &path, Make make, Access access = Access::Close);
     ~PrivateFolder();
     PrivateFolder(const PrivateFolder &) = delete;
     PrivateFolder &operator=(const PrivateFolder &) = delete;
@@ -40,7 +47,7 @@ public:
     QString reason() const;
 
 private:
-    void open(Make make);
+    void open(Make make, Access access);
 
     QString m_path;
     int m_fd = -1;

@@ -3,6 +3,8 @@
 #include "core/Exceptions.h"
 #include "storage/PrivateFolder.h"
 #include "storage/NoteFile.h"
+#include "storage/RuntimeFolder.h"
+#include "storage/SystemFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -24,11 +26,6 @@ const char MovedAsideTime[] = "yyyyMMdd-HHmmss";
 const char SnapshotSuffix[] = ".set";
 constexpr mode_t OwnerReadWrite = S_IRUSR | S_IWUSR;
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(::strerror(error));
-}
-
 // What the user reads: the reason when there is one; the file is always the snapshot.
 QString describe(const Exception &error)
 {
@@ -49,24 +46,6 @@ bool isOwnPlainFile(const struct stat &status)
     return S_ISREG(status.st_mode) && status.st_uid == ::geteuid() && status.st_nlink == 1;
 }
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
 // Into a new file beside the snapshot, renamed over it when whole: whatever stood at the
 // name (a symlink too) is replaced, never written through, and a reader or a crash finds
 // the old snapshot or the new one.
@@ -78,7 +57,7 @@ void writeInto(const PrivateFolder &folder, const QString &name, const NotePages
     const QByteArray target = QFile::encodeName(name);
     const QByteArray temporary = QFile::encodeName(QStringLiteral(".%1.%2").arg(name).arg(
         QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-    Descriptor fd(::openat(folder.handle(), temporary.constData(),
+    FileDescriptor fd(::openat(folder.handle(), temporary.constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, OwnerReadWrite));
     if (fd.get() < 0)
         failCreate(path, systemReason(errno));
@@ -115,11 +94,15 @@ RecoverySnapshot::RecoverySnapshot(const QString &noteFilePath, Source source, Q
     : QObject(parent)
     , m_source(std::move(source))
 {
-    const QByteArray key = QCryptographicHash::hash(NoteFile::canonicalPath(noteFilePath).toUtf8(),
-                                                    QCryptographicHash::Sha256)
-                               .toHex()
-                               .left(32);
-    m_name = QString::fromLatin1(key) + QLatin1String(SnapshotSuffix);
+    // Named as the single-instance guard names the folder, so that a start by another path
+    // (a bind mount) finds what a crashed one left.
+    m_name = RuntimeFolder::key(noteFilePath) + QLatin1String(SnapshotSuffix);
+    // Earlier versions named it after the canonical path; find() takes such a one over.
+    m_earlierName = QString::fromLatin1(QCryptographicHash::hash(NoteFile::canonicalPath(noteFilePath).toUtf8(),
+                                                                 QCryptographicHash::Sha256)
+                                            .toHex()
+                                            .left(32))
+                    + QLatin1String(SnapshotSuffix);
     m_path = directory() + QLatin1Char('/') + m_name;
 
     m_pool.setMaxThreadCount(1);
@@ -240,10 +223,15 @@ std::optional<RecoverySnapshot::Found> RecoverySnapshot::find() const
     const PrivateFolder folder(directory(), PrivateFolder::Make::No);
     if (!folder.isUsable())
         return std::nullopt;
-    // O_NONBLOCK: a FIFO in its place must not hang the start; it is passed over below.
-    Descriptor fd(::openat(folder.handle(), QFile::encodeName(m_name).constData(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const QByteArray name = QFile::encodeName(m_name);
+    // A snapshot under the earlier name becomes this one, so that moving it aside or
+    // removing it works as for any other. Never over one of the new name.
     struct stat status;
+    if (::fstatat(folder.handle(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+        ::renameat2(folder.handle(), QFile::encodeName(m_earlierName).constData(), folder.handle(), name.constData(),
+                    RENAME_NOREPLACE);
+    // O_NONBLOCK: a FIFO in its place must not hang the start; it is passed over below.
+    FileDescriptor fd(::openat(folder.handle(), name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !isOwnPlainFile(status))
         return std::nullopt;
     Found found;

@@ -75,6 +75,7 @@ private:
     static QString writeFile(const QString &name, const NotePages &pages);
 
     QString m_name;
+    QString m_earlierName;
     QString m_path;
     QString m_lastError;
     Source m_source;

@@ -36,7 +36,7 @@ void say(const char *line)
 int hold(const QString &path)
 {
     FileLock lock;
-    if (lock.acquire(NoteFile(path).lockPath()) != FileLock::Result::Locked) {
+    if (NoteFile(path).lock(lock) != FileLock::Result::Locked) {
         say("lock failed");
         return Failed;
     }
