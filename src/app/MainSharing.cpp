@@ -55,10 +55,18 @@ PadMergeResult followedBy(const PadMergeResult &first, PadMergeResult second)
             page.from = MergedPage::From::Theirs;
     }
     second.oursCount = first.oursCount;
-    second.keptTwice = first.keptTwice + second.keptTwice;
-    second.added = first.added + second.added;
-    second.removed = first.removed + second.removed;
-    second.updated = first.updated + second.updated;
+    // Many copies of one page say its name once: "Memo kept twice", not "Memo, Memo, Memo".
+    const auto joined = [](QStringList names, const QStringList &more) {
+        for (const QString &name : more) {
+            if (!names.contains(name))
+                names.append(name);
+        }
+        return names;
+    };
+    second.keptTwice = joined(first.keptTwice, second.keptTwice);
+    second.added = joined(first.added, second.added);
+    second.removed = joined(first.removed, second.removed);
+    second.updated = joined(first.updated, second.updated);
     return second;
 }
 
